@@ -1,0 +1,69 @@
+#include "core/RuntimeError.h"
+
+namespace norq {
+
+namespace {
+// Win32 codes that file operations translate; kept here so that the
+// translation is testable without Windows headers.
+constexpr std::uint32_t kFileNotFound = 2;
+constexpr std::uint32_t kPathNotFound = 3;
+constexpr std::uint32_t kAccessDenied = 5;
+constexpr std::uint32_t kInvalidDrive = 15;
+constexpr std::uint32_t kWriteProtect = 19;
+constexpr std::uint32_t kNotReady = 21;
+constexpr std::uint32_t kSharingViolation = 32;
+constexpr std::uint32_t kHandleDiskFull = 39;
+constexpr std::uint32_t kDiskFull = 112;
+constexpr std::uint32_t kInvalidName = 123;
+}  // namespace
+
+RuntimeError::RuntimeError(ErrorNumber number, std::wstring detail, std::uint32_t win32)
+    : std::runtime_error("norq runtime error"), number_(number), detail_(std::move(detail)), win32_(win32) {}
+
+std::wstring RuntimeError::Description() const { return DescriptionOf(number_); }
+
+std::wstring RuntimeError::ReportText() const {
+  std::wstring text = L"实时错误 '" + std::to_wstring(static_cast<int>(number_)) + L"':\n\n" + Description();
+  if (!detail_.empty()) {
+    text += L"\n\n" + detail_;
+    if (win32_ != 0) text += L" (" + std::to_wstring(win32_) + L")";
+  }
+  return text;
+}
+
+std::wstring DescriptionOf(ErrorNumber number) {
+  switch (number) {
+    case ErrorNumber::InvalidCall: return L"无效的过程调用或参数";
+    case ErrorNumber::Overflow: return L"溢出";
+    case ErrorNumber::OutOfMemory: return L"内存溢出";
+    case ErrorNumber::SubscriptOutOfRange: return L"下标越界";
+    case ErrorNumber::DivisionByZero: return L"除数为零";
+    case ErrorNumber::InternalError: return L"内部错误";
+    case ErrorNumber::BadFileName: return L"错误的文件名或号码";
+    case ErrorNumber::FileNotFound: return L"文件未找到";
+    case ErrorNumber::DiskFull: return L"磁盘已满";
+    case ErrorNumber::PermissionDenied: return L"拒绝的权限";
+    case ErrorNumber::DiskNotReady: return L"磁盘未准备好";
+    case ErrorNumber::PathFileAccess: return L"路径/文件访问错误";
+    case ErrorNumber::PathNotFound: return L"路径未找到";
+  }
+  return L"应用程序定义的错误或对象定义的错误";
+}
+
+ErrorNumber FileErrorFor(std::uint32_t win32) {
+  switch (win32) {
+    case kFileNotFound: return ErrorNumber::FileNotFound;
+    case kPathNotFound: return ErrorNumber::PathNotFound;
+    case kInvalidDrive:
+    case kNotReady: return ErrorNumber::DiskNotReady;
+    case kAccessDenied:
+    case kWriteProtect:
+    case kSharingViolation: return ErrorNumber::PermissionDenied;
+    case kHandleDiskFull:
+    case kDiskFull: return ErrorNumber::DiskFull;
+    case kInvalidName: return ErrorNumber::BadFileName;
+    default: return ErrorNumber::PathFileAccess;
+  }
+}
+
+}  // namespace norq

@@ -1,0 +1,54 @@
+#include "core/Subscript.h"
+#include "download/Progress.h"
+#include "download/StateText.h"
+#include "install/Manifest.h"
+#include "ui/FrmUpdate.h"
+
+namespace norq {
+
+namespace {
+constexpr std::int32_t kPieceSize = 1024;
+}
+
+// Saves the completed body under the current entry's local path in pieces of
+// 1024 bytes, then hands the file on: a component is registered and the walk
+// goes on; the setup program is launched and the installer ends.
+void FrmUpdate::CompleteDownload() {
+  TotalBytes = ParseContentLength(inet1_.GetHeader(L"Content-length"));
+  BarStep = TotalBytes > 0 ? BarTrack() / static_cast<double>(TotalBytes) : 0;
+  ui_.SetCaption(ControlId::Label_http_state, kCompletedText);
+
+  const std::wstring& path = ElementAt(PathArr, CurIndex);
+  {
+    // The body goes beside the target first: until Commit the old file stays
+    // whole, and a failure leaves no partial file that would pass for present.
+    auto target = sys_.CreateTarget(path);
+    std::uint64_t written = 0;
+    auto piece = inet1_.GetChunk(kPieceSize);
+    // A piece of two bytes or more continues the loop; a shorter one is the
+    // end of the body and is written after it, so every piece is written once.
+    while (piece.size() > 1) {
+      target->Append(piece.data(), piece.size());
+      written += piece.size();
+      ShowProgress(written, TotalBytes);
+      piece = inet1_.GetChunk(kPieceSize);
+    }
+    target->Append(piece.data(), piece.size());
+    written += piece.size();
+    ShowProgress(written, TotalBytes);
+    target->Commit();
+  }
+  if (TotalBytes <= 0) ui_.SetWidth(ControlId::Picture1, BarTrack());
+  ui_.SetCaption(ControlId::Label_http_state2, L"100%");
+
+  if (ElementAt(TypeArr, CurIndex) == kComponentKind) {
+    RegisterComponent(path);
+  } else {
+    RunUpdate(SetupPath(sys_.AppPath()));
+    sys_.End();
+  }
+  ui_.SetVisible(ControlId::Picture_http, false);
+  InstallNext();
+}
+
+}  // namespace norq

@@ -1,0 +1,54 @@
+#pragma once
+// The transfer component: one HTTP request at a time. The rest of the program
+// depends on exactly this interface; platform/win32/WinInetTransfer is the real
+// one, over WinINet on a worker thread.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace norq {
+
+enum InetState : std::int16_t {
+  icNone = 0,
+  icResolvingHost = 1,
+  icHostResolved = 2,
+  icConnecting = 3,
+  icConnected = 4,
+  icRequesting = 5,
+  icRequestSent = 6,
+  icReceivingResponse = 7,
+  icResponseReceived = 8,
+  icDisconnecting = 9,
+  icDisconnected = 10,
+  icError = 11,
+  icResponseCompleted = 12,
+};
+
+class Inet {
+ public:
+  virtual ~Inet() = default;
+
+  // Blocks until the whole body has arrived and returns it as text; the empty
+  // text on any failure, a status other than 2xx included. The window keeps
+  // painting meanwhile.
+  virtual std::wstring OpenURL(const std::wstring& url) = 0;
+  // Starts a request and returns at once; it reports through StateChanged.
+  virtual void Execute(const std::wstring& url, const std::wstring& operation) = 0;
+  // A header of the completed response, the name matched in any letter case;
+  // the empty text when absent.
+  virtual std::wstring GetHeader(const std::wstring& name) = 0;
+  // The next bytes of the completed response's body: `size` while that many
+  // remain, then the rest, then nothing.
+  virtual std::vector<std::uint8_t> GetChunk(std::int32_t size) = 0;
+
+  // Raised on the GUI thread for every state the request passes through;
+  // icResponseCompleted once, after the whole body has arrived, and nothing of
+  // that request after it; a failed request ends in icError instead.
+  std::function<void(std::int16_t state)> StateChanged;
+  // Raised on the GUI thread while the body arrives: bytes received so far and
+  // the length the response declared (0 when it declared none).
+  std::function<void(std::uint64_t received, std::uint64_t declared)> BytesReceived;
+};
+
+}  // namespace norq

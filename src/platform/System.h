@@ -1,0 +1,76 @@
+#pragma once
+// The installer's view of the operating system. Event handlers reach files,
+// processes, folders and message boxes only through this seam, so that they
+// can be driven by a fake in unit tests; platform/win32 holds the real one.
+// Every operation that fails throws norq::RuntimeError.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace norq {
+
+// Which files besides plain ones the existence test finds. Folders never count.
+enum AttrMask : unsigned {
+  kAttrNormal = 0,
+  kAttrReadOnly = 1,
+  kAttrHidden = 2,
+  kAttrSystem = 4,
+};
+
+// Message box style bits used by the installer.
+enum MsgBoxStyle : unsigned {
+  kMbOk = 0,
+  kMbCritical = 16,
+};
+
+// A file being written in place of an older one. Bytes go to a temporary file
+// beside the target; Commit replaces the target in one rename. Destroying an
+// uncommitted TargetFile removes the temporary file and leaves the target as
+// it was.
+class TargetFile {
+ public:
+  virtual ~TargetFile() = default;
+  virtual void Append(const std::uint8_t* data, std::size_t size) = 0;
+  virtual void Commit() = 0;
+};
+
+enum class EndProcessResult { Ended, CannotOpen, TerminateFailed };
+
+class System {
+ public:
+  virtual ~System() = default;
+
+  // Files. Paths are used exactly as given.
+  virtual bool FileExists(const std::wstring& path, unsigned attrMask) = 0;
+  // First line of a text file in the ANSI code page (see FirstLine in core/Text.h).
+  virtual std::wstring ReadTextLine(const std::wstring& path) = 0;
+  // Creates or empties the file and writes text in the ANSI code page, then CR LF.
+  virtual void WriteTextLine(const std::wstring& path, const std::wstring& text) = 0;
+  virtual std::unique_ptr<TargetFile> CreateTarget(const std::wstring& path) = 0;
+
+  // Processes.
+  // Starts a command line in a hidden window and does not wait for it.
+  virtual void StartHidden(const std::wstring& commandLine) = 0;
+  // The shell's default action on a file; returns the shell's result code.
+  virtual std::int32_t ShellOpen(const std::wstring& path) = 0;
+  // A top-level window with exactly this title, or 0.
+  virtual std::uintptr_t FindTopWindow(const std::wstring& title) = 0;
+  virtual std::uint32_t WindowProcessId(std::uintptr_t window) = 0;
+  virtual EndProcessResult EndProcess(std::uint32_t processId) = 0;
+
+  // Folders and the program's own start.
+  // A shell special folder by number; the empty text when the shell has none.
+  virtual std::wstring GetSpecialFolder(int csidl) = 0;
+  // The folder of the running program: no trailing backslash unless a drive root.
+  virtual std::wstring AppPath() = 0;
+  // The command-line text after the program's name and the blanks after it.
+  virtual std::wstring CommandLine() = 0;
+
+  // User interaction and the end of the program.
+  virtual int MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) = 0;
+  // Ends the process at once; open files are closed, started processes go on.
+  [[noreturn]] virtual void End() = 0;
+};
+
+}  // namespace norq

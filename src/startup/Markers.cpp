@@ -1,0 +1,30 @@
+#include "startup/Markers.h"
+
+#include "core/RuntimeError.h"
+
+namespace norq {
+
+std::wstring OemMarkerPath(const std::wstring& appPath) { return appPath + L"\\norqoem.dat"; }
+
+// Many of our users' PCs have no D: drive, some a read-only or unready one.
+// A marker that cannot be written is skipped: the copies are a courtesy to
+// the product, and refusing to install over one of them helps nobody.
+void WriteOemCopies(System& system, const std::wstring& oemName) {
+  for (const wchar_t* path : kOemCopies) {
+    try {
+      if (!system.FileExists(path, kAttrNormal)) system.WriteTextLine(path, oemName);
+    } catch (const RuntimeError&) {
+    }
+  }
+}
+
+void WriteServerMarkers(System& system, const std::wstring& serverUrl) {
+  for (const wchar_t* path : kServerMarkers) {
+    try {
+      system.WriteTextLine(path, serverUrl);
+    } catch (const RuntimeError&) {
+    }
+  }
+}
+
+}  // namespace norq
