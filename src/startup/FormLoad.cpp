@@ -32,6 +32,7 @@ void FrmUpdate::Form_Load() {
   if (!DiscoverServer()) {
     sys_.MsgBox(kNoServer, kMbCritical, kMessageTitle);
     Form_QueryUnload();
+    return;
   }
   WriteServerMarkers(sys_, ServerUrl());
 

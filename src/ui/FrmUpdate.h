@@ -24,7 +24,7 @@ class FrmUpdate {
 
   // Events. The window runs each through RunEvent (ui/EventGuard.h).
   void Form_Load();
-  [[noreturn]] void Form_QueryUnload();
+  void Form_QueryUnload();
   void Command_refresh_Click();
   void Command2_Click();
   void Inet1_StateChanged(std::int16_t state);

@@ -1,0 +1,32 @@
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "core/RuntimeError.h"
+#include "ui/EventGuard.h"
+#include "ui/win32/MainWindow.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // A DLL planted beside the installer (in a download folder, say) must never
+  // load into a process that runs with administrator rights.
+  // Looked up at run time: a Windows 7 without its 2011 loader update lacks it.
+  using SetDirectories = BOOL(WINAPI*)(DWORD);
+  const auto setDirectories = reinterpret_cast<SetDirectories>(reinterpret_cast<void (*)()>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  if (!setDirectories || !setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) ::SetDllDirectoryW(L"");
+
+  // The shell's file launch wants a single-threaded apartment.
+  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&controls);
+
+  norq::win32::MainWindow window(instance);
+  try {
+    if (FAILED(com)) throw norq::RuntimeError(norq::ErrorNumber::InternalError, L"CoInitializeEx", static_cast<std::uint32_t>(com));
+    window.Create();
+  } catch (const norq::RuntimeError& error) {
+    ::MessageBoxW(nullptr, error.ReportText().c_str(), norq::kErrorReportTitle, MB_ICONHAND);
+    return 1;
+  }
+  return window.Run();
+}

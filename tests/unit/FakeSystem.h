@@ -1,0 +1,91 @@
+#pragma once
+// Fakes of the two seams for driving the window's handlers on Linux. Files
+// hold wide text as written; processes and windows are plain tables.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Inet.h"
+#include "platform/System.h"
+
+namespace norq::test {
+
+// Thrown by FakeSystem::End so that a test sees where the program ended.
+struct ProgramEnded {};
+
+struct FakeFile {
+  std::wstring text;      // text files: the characters written, CR LF included
+  std::string bytes;      // targets: the raw bytes committed
+  unsigned attributes = 0;
+  bool folder = false;
+};
+
+class FakeSystem : public System {
+ public:
+  bool FileExists(const std::wstring& path, unsigned attrMask) override;
+  std::wstring ReadTextLine(const std::wstring& path) override;
+  void WriteTextLine(const std::wstring& path, const std::wstring& text) override;
+  std::unique_ptr<TargetFile> CreateTarget(const std::wstring& path) override;
+  void StartHidden(const std::wstring& commandLine) override { log.push_back(L"start " + commandLine); }
+  std::int32_t ShellOpen(const std::wstring& path) override {
+    log.push_back(L"open " + path);
+    return 42;
+  }
+  std::uintptr_t FindTopWindow(const std::wstring& title) override;
+  std::uint32_t WindowProcessId(std::uintptr_t window) override { return windows.at(window).second; }
+  EndProcessResult EndProcess(std::uint32_t processId) override;
+  std::wstring GetSpecialFolder(int csidl) override { return csidl == 37 ? systemDir : L""; }
+  std::wstring AppPath() override { return appPath; }
+  std::wstring CommandLine() override { return commandLine; }
+  int MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) override;
+  [[noreturn]] void End() override;
+
+  std::map<std::wstring, FakeFile> files;
+  std::set<std::wstring> unwritable;       // writes there fail like a missing drive
+  std::size_t failTargetAfter = SIZE_MAX;  // bytes a target accepts before a write fails
+  std::map<std::uintptr_t, std::pair<std::wstring, std::uint32_t>> windows;  // handle -> title, process
+  std::set<std::uint32_t> cannotOpen, cannotEnd;
+  int findCalls = 0;
+  std::wstring systemDir = L"C:\\Windows\\system32";
+  std::wstring appPath = L"C:\\pkg";
+  std::wstring commandLine;
+  bool formShownAtMsgBox = false;
+  std::function<bool()> formShown;  // set by the test to report the window's state
+  std::vector<std::wstring> log;    // messages, commands, launches, in order
+};
+
+class FakeInet : public Inet {
+ public:
+  std::wstring OpenURL(const std::wstring& url) override {
+    requested.push_back(url);
+    auto it = pages.find(url);
+    return it == pages.end() ? L"" : it->second;
+  }
+  void Execute(const std::wstring& url, const std::wstring& operation) override {
+    executed.push_back(url + L" " + operation);
+  }
+  std::wstring GetHeader(const std::wstring& name) override {
+    headerAsked.push_back(name);
+    return contentLength;
+  }
+  std::vector<std::uint8_t> GetChunk(std::int32_t size) override;
+
+  // Sets the body that the next completion reads.
+  void Respond(std::string newBody, std::wstring declared) {
+    body = std::move(newBody);
+    contentLength = std::move(declared);
+    offset = 0;
+  }
+
+  std::map<std::wstring, std::wstring> pages;
+  std::vector<std::wstring> requested, executed, headerAsked;
+  std::vector<std::size_t> chunkSizes;
+  std::string body;
+  std::wstring contentLength;
+  std::size_t offset = 0;
+};
+
+}  // namespace norq::test

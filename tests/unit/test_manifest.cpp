@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include "install/Manifest.h"
+
+namespace norq {
+
+TEST(Manifest, ListsJoinEveryFieldWithoutNormalising) {
+  const auto lists = MakeManifestLists(L"http://h.test/", L"C:\\WINDOWS\\system32", L"C:\\pkg");
+  EXPECT_EQ(lists.types, L"|Z|Z|Z|Z|Z|Z|Z|Z|Z|Y");
+  EXPECT_EQ(lists.names,
+            L"|comcat.dll|MCI32.OCX|stdole2.tlb|shdocvw.dll|shdocvw.oca|msxml3.dll|MSINET.OCX|COMDLG32.OCX"
+            L"|MSADODC.OCX|norq_setup.exe");
+  EXPECT_EQ(lists.urls,
+            L"|http://h.test//Soft/System/comcat.txt|http://h.test//Soft/System/MCI32.txt"
+            L"|http://h.test//Soft/System/stdole2.txt|http://h.test//Soft/System/shdocvwdll.txt"
+            L"|http://h.test//Soft/System/shdocvwoca.txt|http://h.test//Soft/System/msxml3.txt"
+            L"|http://h.test//Soft/System/MSINET.txt|http://h.test//Soft/System/COMDLG32.txt"
+            L"|http://h.test//Soft/System/MSADODC.txt|http://h.test//norq/Soft/norq_setup.txt");
+  const auto paths = SplitList(lists.paths);
+  EXPECT_EQ(paths[1], L"C:\\WINDOWS\\system32\\comcat.dll");
+  EXPECT_EQ(paths[5], L"C:\\WINDOWS\\system32\\shdocvw.oca");
+  EXPECT_EQ(paths[10], L"C:\\pkg\\norq_setup.exe");
+}
+
+TEST(Manifest, SystemPrefixAndSetupPathEdges) {
+  EXPECT_EQ(SystemPrefix(L"C:\\Windows\\system32"), L"C:\\Windows\\system32\\");
+  EXPECT_EQ(SystemPrefix(L"C:\\Windows\\system32\\"), L"C:\\Windows\\system32\\");
+  EXPECT_EQ(SystemPrefix(L""), L"\\");
+  EXPECT_EQ(SetupPath(L"E:\\"), L"E:\\\\norq_setup.exe");
+  const auto paths = SplitList(MakeManifestLists(L"u", L"", L"E:\\").paths);
+  EXPECT_EQ(paths[2], L"\\MCI32.OCX");
+  EXPECT_EQ(paths[10], L"E:\\\\norq_setup.exe");
+}
+
+TEST(Manifest, SplitGivesOneMoreElementThanSeparators) {
+  const auto arr = SplitList(MakeManifestLists(L"u", L"s", L"a").types);
+  ASSERT_EQ(arr.size(), 11u);
+  EXPECT_EQ(arr[0], L"");
+  EXPECT_EQ(arr[1], L"Z");
+  EXPECT_EQ(arr[10], L"Y");
+  EXPECT_EQ(SplitList(L""), std::vector<std::wstring>{L""});
+  EXPECT_EQ(SplitList(L"a||b|"), (std::vector<std::wstring>{L"a", L"", L"b", L""}));
+}
+
+TEST(Manifest, ServerNamesEndInTxtWhileLocalNamesKeepTheirExtensions) {
+  for (const auto& entry : kManifestEntries) {
+    const std::wstring server = entry.serverPath, name = entry.displayName;
+    EXPECT_EQ(server.substr(server.size() - 4), L".txt");
+    EXPECT_EQ(server.front(), L'/');
+    EXPECT_NE(name.substr(name.size() - 4), L".txt");
+  }
+}
+
+}  // namespace norq

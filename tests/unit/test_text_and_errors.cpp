@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include "core/RuntimeError.h"
+#include "core/Text.h"
+#include "platform/Url.h"
+
+namespace norq {
+
+TEST(FirstLine, EndsAtTheFirstCarriageReturnOnly) {
+  const struct {
+    std::string bytes, line;
+  } cases[] = {
+      {"abc\r\ndef\r\n", "abc"},
+      {"abc\rdef", "abc"},
+      {"a\nb\nc\rd", "a\nb\nc"},  // a line feed alone stays in the value
+      {"no line end", "no line end"},
+      {"\r\nsecond", ""},
+      {"", ""},
+      {"\xb2\xe2\xca\xd4\r\n", "\xb2\xe2\xca\xd4"},  // GBK double-byte text
+  };
+  for (const auto& c : cases) EXPECT_EQ(FirstLine(c.bytes), c.line) << c.bytes;
+}
+
+TEST(ArgumentsOf, IsTheTextAfterTheProgramNameKeptToItsEnd) {
+  const struct {
+    std::wstring commandLine, arguments;
+  } cases[] = {
+      {L"\"C:\\My Files\\norq_installer.exe\" REFRESH", L"REFRESH"},
+      {L"norq_installer.exe   REFRESH", L"REFRESH"},
+      {L"norq_installer.exe REFRESH ", L"REFRESH "},
+      {L"norq_installer.exe REFRESH X", L"REFRESH X"},
+      {L"\"C:\\a b\\x.exe\"REFRESH", L"REFRESH"},
+      {L"x.exe", L""},
+      {L"\"unterminated", L""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ArgumentsOf(c.commandLine), c.arguments) << c.commandLine;
+}
+
+TEST(RuntimeError, ReportNamesNumberTextAndWhere) {
+  const RuntimeError error(FileErrorFor(21), L"CreateFileW D:\\norq_url.dat", 21);
+  EXPECT_EQ(error.Number(), ErrorNumber::DiskNotReady);
+  EXPECT_EQ(error.ReportText(), L"实时错误 '71':\n\n磁盘未准备好\n\nCreateFileW D:\\norq_url.dat (21)");
+  EXPECT_EQ(RuntimeError(ErrorNumber::DivisionByZero).ReportText(), L"实时错误 '11':\n\n除数为零");
+  EXPECT_EQ(FileErrorFor(2), ErrorNumber::FileNotFound);
+  EXPECT_EQ(FileErrorFor(5), ErrorNumber::PermissionDenied);
+  EXPECT_EQ(FileErrorFor(112), ErrorNumber::DiskFull);
+}
+
+TEST(RequestAddress, DropsControlCharactersOnly) {
+  EXPECT_EQ(RequestAddress(L"http://h:1\r\n/Soft/System/comcat.txt"), L"http://h:1/Soft/System/comcat.txt");
+  EXPECT_EQ(RequestAddress(L"http://h/a b//c\t\x7f"), L"http://h/a b//c");
+}
+
+}  // namespace norq
