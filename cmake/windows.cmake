@@ -40,3 +40,4 @@ if(NOT MSVC)
 endif()
 
 include(${CMAKE_SOURCE_DIR}/tests/windows/CMakeLists.txt OPTIONAL)
+include(${CMAKE_SOURCE_DIR}/tests/fixtures/CMakeLists.txt)

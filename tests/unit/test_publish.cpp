@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "tools/publish/Publish.h"
+
+namespace fs = std::filesystem;
+
+namespace norq::publish {
+
+namespace {
+std::string Read(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), {}};
+}
+
+class PublishTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = fs::temp_directory_path() / ("norq-publish-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root);
+    fs::create_directories(root / "in");
+    for (const auto& [name, path] : TreeLayout()) std::ofstream(root / "in" / name, std::ios::binary) << "bytes of " << name << '\0' << "\xff";
+    request = {root / "in", "http://dl.example.test:8080", root / "out", false};
+  }
+  void TearDown() override { fs::remove_all(root); }
+  bool Mentions(const std::string& word) {
+    for (const auto& problem : Check(request)) {
+      if (problem.find(word) != std::string::npos) return true;
+    }
+    return false;
+  }
+  fs::path root;
+  Request request;
+};
+}  // namespace
+
+TEST_F(PublishTest, WritesEveryFileUnderTheNameTheInstallerAsksFor) {
+  ASSERT_TRUE(Check(request).empty());
+  EXPECT_EQ(Publish(request).size(), 12u);
+  EXPECT_EQ(Read(root / "out/Soft/System/shdocvwdll.txt"), Read(root / "in/shdocvw.dll"));
+  EXPECT_EQ(Read(root / "out/Soft/System/shdocvwoca.txt"), Read(root / "in/shdocvw.oca"));
+  EXPECT_EQ(Read(root / "out/Soft/System/MCI32.txt"), Read(root / "in/MCI32.OCX"));
+  EXPECT_EQ(Read(root / "out/norq/Soft/norq_setup.txt"), Read(root / "in/norq_setup.exe"));
+  EXPECT_EQ(Read(root / "out/quindle_www.html"), "http://dl.example.test:8080");
+  EXPECT_EQ(Read(root / "out/brisel_www.html"), "http://dl.example.test:8080");
+  EXPECT_FALSE(fs::exists(root / "out.publishing"));
+}
+
+TEST_F(PublishTest, RefusesWhatTheInstallerCouldNotUse) {
+  fs::remove(root / "in/MSINET.OCX");
+  std::ofstream(root / "in/readme.txt") << "x";
+  EXPECT_TRUE(Mentions("missing file: MSINET.OCX"));
+  EXPECT_TRUE(Mentions("unexpected file: readme.txt"));
+  for (const char* base : {"http://a.test/x", "http://a.test/x|y", "dl.example.test:8080/x",
+                           "http://a.test/0123456789012345678901234567890123456"}) {
+    request.baseAddress = base;
+    EXPECT_TRUE(Mentions("base address")) << base;
+  }
+  request.baseAddress = "http://a.test/xx";  // 16 characters
+  EXPECT_FALSE(Mentions("base address"));
+}
+
+TEST_F(PublishTest, NeverWritesIntoOrOverAnEarlierTreeUnlessAsked) {
+  fs::create_directories(root / "out");
+  std::ofstream(root / "out/old.txt") << "old";
+  EXPECT_TRUE(Mentions("not empty"));
+  request.replace = true;
+  ASSERT_TRUE(Check(request).empty());
+  Publish(request);
+  EXPECT_FALSE(fs::exists(root / "out/old.txt"));
+  EXPECT_TRUE(fs::exists(root / "out/Soft/System/comcat.txt"));
+  EXPECT_FALSE(fs::exists(root / "out.previous"));
+}
+
+TEST_F(PublishTest, FailureHalfwayLeavesTheEarlierTreeWhole) {
+  fs::create_directories(root / "out");
+  std::ofstream(root / "out/old.txt") << "old";
+  request.replace = true;
+  fs::remove(root / "in/COMDLG32.OCX");  // vanishes after the check
+  EXPECT_THROW(Publish(request), std::exception);
+  EXPECT_EQ(Read(root / "out/old.txt"), "old");
+  EXPECT_FALSE(fs::exists(root / "out.publishing"));
+}
+
+}  // namespace norq::publish
