@@ -1,0 +1,355 @@
+#include "platform/win32/WinSystem.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "core/RuntimeError.h"
+#include "core/Text.h"
+#include "platform/win32/Ansi.h"
+#include "platform/win32/Handles.h"
+#include "platform/win32/WinError.h"
+
+namespace norq::win32 {
+
+namespace {
+
+// A marker is one short line; a file that has no line end within this much
+// is not a marker, and reading all of it would only cost time and memory.
+constexpr std::size_t kLineReadCap = 1 << 20;
+constexpr DWORD kLineReadBlock = 64 * 1024;
+// Callers append 1024-byte pieces; writing each would mean millions of calls.
+constexpr std::size_t kTargetBuffer = 1 << 20;
+// One WriteFile call moves at most a DWORD; stay well below it.
+constexpr std::size_t kMaxWriteCall = 1u << 30;
+// Other temporary files of this name may be left by a process of the same id
+// long gone; a few more serials find a free name.
+constexpr int kTemporaryNameTries = 100;
+// The access the product has always asked for when ending a process (all
+// access as defined before Windows Vista, which later systems still grant).
+constexpr DWORD kEndProcessAccess = 0x001F0FFF;
+// Long enough for an ended process to take its windows with it, so that the
+// next search by title does not find the same dying window again.
+constexpr DWORD kEndProcessWaitMs = 2000;
+// The owner argument is reserved; this is the value the product has always passed.
+constexpr INT_PTR kSpecialFolderOwner = 100;
+// Module paths are at most this long, with or without the \\?\ prefix.
+constexpr std::size_t kMaxModulePath = 32768;
+
+struct ItemListTraits {
+  using Type = LPITEMIDLIST;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type list) noexcept { ::CoTaskMemFree(list); }
+};
+using UniqueItemList = Unique<ItemListTraits>;
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+void WriteAll(HANDLE file, const std::uint8_t* data, std::size_t size, const std::wstring& subject) {
+  while (size > 0) {
+    const auto chunk = static_cast<DWORD>(std::min(size, kMaxWriteCall));
+    DWORD written = 0;
+    CheckFile(::WriteFile(file, data, chunk, &written, nullptr), L"WriteFile", subject);
+    // A synchronous write that takes nothing would loop forever; a file that
+    // accepts no bytes is as good as full.
+    if (written == 0) ThrowFileError(L"WriteFile", subject, ERROR_HANDLE_DISK_FULL);
+    data += written;
+    size -= written;
+  }
+}
+
+std::wstring SystemFolder() {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const UINT length = ::GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+    if (length == 0) ThrowFileError(L"GetSystemDirectoryW", L"", ::GetLastError());
+    // Too small a buffer is answered with the size needed, terminator included.
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return buffer;
+    }
+    buffer.resize(length);
+  }
+}
+
+class WinTargetFile final : public TargetFile {
+ public:
+  WinTargetFile(std::wstring target, std::wstring temporary, UniqueFile file)
+      : target_(std::move(target)), temporary_(std::move(temporary)), file_(std::move(file)) {
+    buffer_.reserve(kTargetBuffer);
+  }
+  WinTargetFile(const WinTargetFile&) = delete;
+  WinTargetFile& operator=(const WinTargetFile&) = delete;
+
+  ~WinTargetFile() override {
+    if (!done_) Discard();
+  }
+
+  void Append(const std::uint8_t* data, std::size_t size) override {
+    CheckOpen();
+    if (size == 0) return;
+    try {
+      if (size > kTargetBuffer - buffer_.size()) Flush();
+      if (size >= kTargetBuffer) {
+        WriteAll(file_.get(), data, size, temporary_);
+      } else {
+        buffer_.insert(buffer_.end(), data, data + size);
+      }
+    } catch (...) {
+      // A failed write (a full disk, most likely) gives its space back now
+      // rather than when the caller lets go of this object.
+      Discard();
+      throw;
+    }
+  }
+
+  void Commit() override {
+    CheckOpen();
+    try {
+      Flush();
+      CheckFile(::FlushFileBuffers(file_.get()), L"FlushFileBuffers", temporary_);
+      // Close before the rename: an open handle without delete sharing would
+      // make the move fail. A failed close may have lost data, so it counts.
+      CheckFile(::CloseHandle(file_.release()), L"CloseHandle", temporary_);
+      CheckFile(::MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH),
+                L"MoveFileExW", target_);
+      done_ = true;
+    } catch (...) {
+      Discard();
+      throw;
+    }
+  }
+
+ private:
+  void CheckOpen() const {
+    if (done_) ThrowError(ErrorNumber::InvalidCall, L"TargetFile", target_, ERROR_INVALID_HANDLE);
+  }
+
+  void Flush() {
+    WriteAll(file_.get(), buffer_.data(), buffer_.size(), temporary_);
+    buffer_.clear();
+  }
+
+  // Nothing can be reported from here: this runs while another failure is on
+  // its way out or while the object is destroyed. The old target is untouched
+  // either way; a temporary file that cannot be deleted is only left over.
+  void Discard() noexcept {
+    done_ = true;
+    file_.reset();
+    (void)::DeleteFileW(temporary_.c_str());
+  }
+
+  std::wstring target_;
+  std::wstring temporary_;
+  UniqueFile file_;
+  std::vector<std::uint8_t> buffer_;
+  bool done_ = false;
+};
+
+}  // namespace
+
+bool CountsAsPresent(std::uint32_t attributes, unsigned attrMask) {
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+  if ((attributes & FILE_ATTRIBUTE_HIDDEN) && !(attrMask & kAttrHidden)) return false;
+  if ((attributes & FILE_ATTRIBUTE_SYSTEM) && !(attrMask & kAttrSystem)) return false;
+  return true;
+}
+
+bool SearchFoundNothing(std::uint32_t error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_NO_MORE_FILES:
+    case ERROR_BAD_NETPATH:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::wstring BareProgramName(std::wstring_view commandLine) {
+  std::size_t begin = 0;
+  while (begin < commandLine.size() && IsBlank(commandLine[begin])) ++begin;
+  std::wstring_view token;
+  if (begin < commandLine.size() && commandLine[begin] == L'"') {
+    const auto close = commandLine.find(L'"', begin + 1);
+    const auto end = close == std::wstring_view::npos ? commandLine.size() : close;
+    token = commandLine.substr(begin + 1, end - begin - 1);
+  } else {
+    std::size_t end = begin;
+    while (end < commandLine.size() && !IsBlank(commandLine[end])) ++end;
+    token = commandLine.substr(begin, end - begin);
+  }
+  if (token.empty() || token.find_first_of(L"\\/:") != std::wstring_view::npos) return {};
+  return std::wstring(token);
+}
+
+std::wstring SystemProgramPath(std::wstring_view systemFolder, std::wstring_view bareName) {
+  std::wstring path(systemFolder);
+  if (!path.empty() && path.back() != L'\\') path += L'\\';
+  path += bareName;
+  if (bareName.find(L'.') == std::wstring_view::npos) path += L".exe";
+  return path;
+}
+
+std::wstring FolderOfModule(std::wstring_view modulePath) {
+  const auto slash = modulePath.find_last_of(L"\\/");
+  if (slash == std::wstring_view::npos) return {};
+  auto folder = modulePath.substr(0, slash);
+  if (!folder.empty() && folder.back() == L':') folder = modulePath.substr(0, slash + 1);
+  return std::wstring(folder);
+}
+
+std::wstring TemporaryNameFor(std::wstring_view target, std::uint32_t processId, std::uint32_t serial) {
+  return std::wstring(target) + L"." + std::to_wstring(processId) + L"-" + std::to_wstring(serial) + L".tmp";
+}
+
+bool WinSystem::FileExists(const std::wstring& path, unsigned attrMask) {
+  WIN32_FIND_DATAW entry{};
+  UniqueFind search(::FindFirstFileW(path.c_str(), &entry));
+  if (!search) {
+    const DWORD error = ::GetLastError();
+    if (SearchFoundNothing(error)) return false;
+    ThrowFileError(L"FindFirstFileW", path, error);
+  }
+  for (;;) {
+    if (CountsAsPresent(entry.dwFileAttributes, attrMask)) return true;
+    if (!::FindNextFileW(search.get(), &entry)) {
+      const DWORD error = ::GetLastError();
+      if (SearchFoundNothing(error)) return false;
+      ThrowFileError(L"FindNextFileW", path, error);
+    }
+  }
+}
+
+std::wstring WinSystem::ReadTextLine(const std::wstring& path) {
+  UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) ThrowFileError(L"CreateFileW", path, ::GetLastError());
+
+  std::string bytes;
+  while (bytes.size() < kLineReadCap) {
+    const std::size_t start = bytes.size();
+    const auto block = static_cast<DWORD>(std::min<std::size_t>(kLineReadBlock, kLineReadCap - start));
+    bytes.resize(start + block);
+    DWORD read = 0;
+    CheckFile(::ReadFile(file.get(), bytes.data() + start, block, &read, nullptr), L"ReadFile", path);
+    bytes.resize(start + read);
+    if (read == 0 || bytes.find('\r', start) != std::string::npos) break;
+  }
+  return FromAnsi(FirstLine(bytes));
+}
+
+void WinSystem::WriteTextLine(const std::wstring& path, const std::wstring& text) {
+  // Converted before the file is opened: a failure must not leave it emptied.
+  std::string bytes = ToAnsi(text);
+  bytes += "\r\n";
+  UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) ThrowFileError(L"CreateFileW", path, ::GetLastError());
+  WriteAll(file.get(), reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), path);
+  CheckFile(::CloseHandle(file.release()), L"CloseHandle", path);
+}
+
+std::unique_ptr<TargetFile> WinSystem::CreateTarget(const std::wstring& path) {
+  const DWORD processId = ::GetCurrentProcessId();
+  DWORD error = ERROR_FILE_EXISTS;
+  std::wstring temporary;
+  for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
+    temporary = TemporaryNameFor(path, processId, nextSerial_++);
+    UniqueFile file(
+        ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) return std::make_unique<WinTargetFile>(path, std::move(temporary), std::move(file));
+    error = ::GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+  }
+  ThrowFileError(L"CreateFileW", temporary, error);
+}
+
+void WinSystem::StartHidden(const std::wstring& commandLine) {
+  std::wstring application = BareProgramName(commandLine);
+  if (!application.empty()) application = SystemProgramPath(SystemFolder(), application);
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION started{};
+  // CreateProcessW may write into the command line, so it gets a copy.
+  std::wstring line = commandLine;
+  const BOOL ok = ::CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr,
+                                   FALSE, 0, nullptr, nullptr, &startup, &started);
+  if (!ok) ThrowFileError(L"CreateProcessW", commandLine, ::GetLastError());
+  // Not waited for: the handles are of no further use.
+  UniqueHandle process(started.hProcess);
+  UniqueHandle thread(started.hThread);
+}
+
+std::int32_t WinSystem::ShellOpen(const std::wstring& path) {
+  // The result is a status code in a handle's clothing; above 32 is success.
+  const HINSTANCE result = ::ShellExecuteW(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  return static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(result));
+}
+
+std::uintptr_t WinSystem::FindTopWindow(const std::wstring& title) {
+  return reinterpret_cast<std::uintptr_t>(::FindWindowW(nullptr, title.c_str()));
+}
+
+std::uint32_t WinSystem::WindowProcessId(std::uintptr_t window) {
+  DWORD processId = 0;
+  // A window gone in the meantime leaves the id at 0, which no process can open.
+  (void)::GetWindowThreadProcessId(reinterpret_cast<HWND>(window), &processId);
+  return processId;
+}
+
+EndProcessResult WinSystem::EndProcess(std::uint32_t processId) {
+  // A window of our own with the title searched for must not end the installer.
+  if (processId == ::GetCurrentProcessId()) return EndProcessResult::CannotOpen;
+  UniqueHandle process(::OpenProcess(kEndProcessAccess, FALSE, processId));
+  if (!process) return EndProcessResult::CannotOpen;
+  if (!::TerminateProcess(process.get(), 0)) return EndProcessResult::TerminateFailed;
+  // The ending was granted; whether it completes within the wait or later,
+  // the process is on its way out, so the outcome of the wait changes nothing.
+  (void)::WaitForSingleObject(process.get(), kEndProcessWaitMs);
+  return EndProcessResult::Ended;
+}
+
+std::wstring WinSystem::GetSpecialFolder(int csidl) {
+  LPITEMIDLIST list = nullptr;
+  const HRESULT status = ::SHGetSpecialFolderLocation(reinterpret_cast<HWND>(kSpecialFolderOwner), csidl, &list);
+  UniqueItemList owned(list);
+  if (status != S_OK || !owned) return {};
+  wchar_t path[MAX_PATH] = {};
+  if (!::SHGetPathFromIDListW(owned.get(), path)) return {};
+  return path;
+}
+
+std::wstring WinSystem::AppPath() {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) ThrowFileError(L"GetModuleFileNameW", L"", ::GetLastError());
+    // A truncated name fills the buffer exactly.
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return FolderOfModule(buffer);
+    }
+    if (buffer.size() >= kMaxModulePath) ThrowFileError(L"GetModuleFileNameW", L"", ERROR_INSUFFICIENT_BUFFER);
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::wstring WinSystem::CommandLine() { return ArgumentsOf(::GetCommandLineW()); }
+
+int WinSystem::MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) {
+  const HWND owner = owner_ != nullptr && ::IsWindowVisible(owner_) ? owner_ : nullptr;
+  // A failed message box answers 0 and is not thrown: the error report itself
+  // is shown with this call, and a throw from it would escape the last guard.
+  return ::MessageBoxW(owner, text.c_str(), title.c_str(), style);
+}
+
+void WinSystem::End() { ::ExitProcess(0); }
+
+}  // namespace norq::win32
