@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# The test command: the unit tests, both Windows builds, the release exe's
+# imports and the end-to-end suite under Wine. Ends with one line
+# "N passed, N failed" (unit and end-to-end cases; a failed build or check
+# counts as one failure) and a non-zero status if anything failed.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh || { echo "setup failed"; exit 1; }
+
+# Debian's interpreter: python3-pytest is installed for it, whatever else is on PATH.
+python=/usr/bin/python3
+[ -x "$python" ] || python=python3
+
+logs=out/test-logs
+mkdir -p "$logs"
+passed=0
+failed=0
+
+# Runs a step quietly into its log; shows the log's end when it fails.
+step() {
+  local name=$1
+  shift
+  local started=$SECONDS
+  if "$@" >"$logs/$name.log" 2>&1; then
+    echo "ok      $name ($((SECONDS - started)) s)"
+    return 0
+  fi
+  echo "FAILED  $name ($((SECONDS - started)) s), last lines of $logs/$name.log:"
+  tail -n 30 "$logs/$name.log" | sed 's/^/    /'
+  failed=$((failed + 1))
+  return 1
+}
+
+build() {
+  cmake --preset "$1" && cmake --build --preset "$1"
+}
+
+# A release exe that imports anything beyond the system DLLs would not start on a clean Windows.
+check_release_imports() {
+  local exe=build/win32-release/norq_installer.exe objdump=i686-w64-mingw32-objdump
+  [ -f "$exe" ] || { echo "$exe is missing"; return 1; }
+  if ! "$objdump" -f "$exe" | grep -q 'file format pei-i386'; then
+    echo "$exe is not a PE32 (i386) image:"; "$objdump" -f "$exe"; return 1
+  fi
+  local allowed='^(kernel32|user32|gdi32|shell32|wininet|ole32|comctl32|advapi32|msvcrt|shlwapi|uxtheme)\.dll$|^api-ms-win-.*\.dll$'
+  local dlls bad
+  dlls=$("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name:[[:space:]]*//p' | tr -d '\r')
+  echo "imports: $(echo "$dlls" | tr '\n' ' ')"
+  bad=$(echo "$dlls" | tr 'A-Z' 'a-z' | grep -Ev "$allowed" || true)
+  [ -z "$bad" ] || { echo "imports beyond the system DLLs: $bad"; return 1; }
+}
+
+if step build-native build native; then
+  step unit-tests ctest --preset native
+  summary=$(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$logs/unit-tests.log" | tail -n 1)
+  if [ -n "$summary" ]; then
+    read -r unit_failed _ _ _ _ unit_total <<<"$summary"
+    passed=$((passed + unit_total - unit_failed))
+    # ctest's own failure was counted as one step; count its cases instead.
+    [ "$unit_failed" -eq 0 ] || failed=$((failed - 1 + unit_failed))
+    echo "        unit tests: $((unit_total - unit_failed)) passed, $unit_failed failed"
+  fi
+fi
+
+step build-win64 build win64
+step build-win32-release build win32-release && step release-imports check_release_imports
+
+junit=out/e2e-junit.xml
+rm -f "$junit"
+e2e=("$python" -m pytest -q -p no:cacheprovider --durations=5 --junitxml="$junit" tests/e2e)
+# In a network namespace of its own the suite owns the loopback ports the test
+# build asks (nothing else on this machine can answer there) and can run beside
+# other work. Where namespaces are not allowed it runs on the shared loopback.
+if unshare -n true 2>/dev/null; then
+  e2e=(unshare -n -- sh -c 'ip link set lo up && exec "$@"' sh "${e2e[@]}")
+  echo "end-to-end tests under Wine (own network namespace):"
+else
+  echo "end-to-end tests under Wine (shared loopback):"
+fi
+"${e2e[@]}" 2>&1 | tee "$logs/e2e.log" | sed 's/^/    /'
+if [ -f "$junit" ]; then
+  read -r e2e_passed e2e_failed < <("$python" - "$junit" <<'PY'
+import sys
+import xml.etree.ElementTree as ET
+root = ET.parse(sys.argv[1]).getroot()
+suites = [root] if root.tag == "testsuite" else root.findall("testsuite")
+total = failures = skipped = 0
+for s in suites:
+    total += int(s.get("tests", 0))
+    failures += int(s.get("failures", 0)) + int(s.get("errors", 0))
+    skipped += int(s.get("skipped", 0))
+print(total - failures - skipped, failures)
+PY
+  )
+  passed=$((passed + ${e2e_passed:-0}))
+  failed=$((failed + ${e2e_failed:-1}))
+else
+  echo "the end-to-end suite did not run to its end"
+  failed=$((failed + 1))
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
