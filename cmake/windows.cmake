@@ -18,7 +18,7 @@ add_library(norq_win32 STATIC
   src/platform/win32/WinSystem.cpp
   src/platform/win32/WinInetTransfer.cpp
 )
-target_link_libraries(norq_win32 PUBLIC norq_core)
+target_link_libraries(norq_win32 PUBLIC norq_core wininet)
 target_compile_definitions(norq_win32 PRIVATE NORQ_NET_TIMEOUT_MS=${NORQ_NET_TIMEOUT_MS})
 
 add_executable(norq_installer WIN32

@@ -1,0 +1,66 @@
+#pragma once
+// The transfer component over the system's WinINet, so the user's proxy
+// settings apply. Each request runs on a worker thread of its own; everything
+// the worker learns reaches this object as a message to a hidden window of its
+// own, so the events are raised on the GUI thread and never touch a control.
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/Inet.h"
+#include "platform/win32/Handles.h"
+
+namespace norq::win32 {
+
+class WinInetTransfer final : public Inet {
+ public:
+  // Call on the GUI thread: the events are raised on the thread that made the object.
+  explicit WinInetTransfer(std::wstring agent = L"norq_installer");
+  ~WinInetTransfer() override;
+  WinInetTransfer(const WinInetTransfer&) = delete;
+  WinInetTransfer& operator=(const WinInetTransfer&) = delete;
+
+  std::wstring OpenURL(const std::wstring& url) override;
+  void Execute(const std::wstring& url, const std::wstring& operation) override;
+  std::wstring GetHeader(const std::wstring& name) override;
+  std::vector<std::uint8_t> GetChunk(std::int32_t size) override;
+
+  // Why the last download ended in icError (the call and its error code, the
+  // status, or the time-out), for whoever investigates; empty after a success.
+  std::wstring LastFailure() const;
+
+  // What one request's worker shares with this object; it outlives whichever
+  // side lets go of it last, so an abandoned worker never touches a freed object.
+  struct Request;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  void OnState(std::uint32_t generation, std::int16_t state);
+  void OnProgress(std::uint32_t generation);
+  void OnWatchdog();
+  std::shared_ptr<Request> Start(const std::wstring& url, const std::wstring& verb, bool download,
+                                 UniqueHandle& worker);
+  // Lets go of the running request: its handles are closed and whatever it
+  // still posts is dropped.
+  void Abandon();
+  void DropResponse();
+
+  std::wstring agent_;
+  UniqueWindow window_;
+  std::uint32_t generation_ = 0;
+  std::shared_ptr<Request> current_;
+  UniqueHandle worker_;
+
+  // The completed response: its headers and the spooled body GetChunk reads.
+  std::vector<std::pair<std::wstring, std::wstring>> headers_;
+  UniqueFile spool_;
+  std::vector<std::uint8_t> chunkBuffer_;
+  std::size_t chunkPos_ = 0;
+  std::wstring lastFailure_;
+};
+
+}  // namespace norq::win32
