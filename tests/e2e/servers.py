@@ -1,0 +1,97 @@
+"""The servers the installer talks to in the end-to-end tests: the project's
+scripted server for what a stock server cannot do on purpose, and Debian's
+nginx serving a published tree with the sample configuration."""
+from __future__ import annotations
+
+import json
+import os
+import shutil
+import subprocess
+import sys
+import time
+import urllib.request
+from pathlib import Path
+
+from harness import REPO, HarnessError, wait_until
+
+SCRIPTED = Path(__file__).with_name("scripted_server.py")
+NGINX = shutil.which("nginx") or "/usr/sbin/nginx"
+PUBLISH = REPO / "build" / "native" / "norq-publish"
+
+
+class ScriptedServer:
+    """One scripted_server.py process; `script()` replaces its answers."""
+
+    def __init__(self, workdir: Path, port: int = 0):
+        self.workdir = workdir
+        self.log = workdir / "requests.log"
+        port_file = workdir / "port"
+        workdir.mkdir(parents=True, exist_ok=True)
+        port_file.unlink(missing_ok=True)
+        self.process = subprocess.Popen(
+            [sys.executable, str(SCRIPTED), "--port", str(port), "--port-file", str(port_file), "--log", str(self.log)],
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=open(workdir / "server.err", "wb"))
+        self.port = int(wait_until(lambda: port_file.exists() and port_file.read_text().strip(), 10,
+                                   "the scripted server to listen"))
+
+    @property
+    def base(self) -> str:
+        return f"http://127.0.0.1:{self.port}"
+
+    def script(self, answers: dict) -> None:
+        request = urllib.request.Request(self.base + "/__script", data=json.dumps(answers).encode(), method="POST")
+        with urllib.request.urlopen(request, timeout=5):
+            pass
+        self.log.write_text("")
+
+    def requests(self) -> list[str]:
+        return self.log.read_text().splitlines() if self.log.exists() else []
+
+    def stop(self) -> None:
+        self.process.kill()
+        self.process.wait()
+
+
+def publish(components: Path, base: str, out: Path) -> None:
+    """Lays out a server tree with the vendor's own tool."""
+    result = subprocess.run([str(PUBLISH), "--components", str(components), "--base", base, "--out", str(out),
+                             "--replace"], capture_output=True, text=True)
+    if result.returncode != 0:
+        raise HarnessError(f"norq-publish failed: {result.stderr}")
+
+
+class NginxSite:
+    """nginx with deploy/nginx-norq.conf.in, serving `tree` on three loopback ports."""
+
+    def __init__(self, workdir: Path, tree: Path, primary: int, secondary: int, download: int):
+        self.run = workdir / "nginx"
+        self.run.mkdir(parents=True, exist_ok=True)
+        self.ports = (primary, secondary, download)
+        # nginx's workers read the tree as an unprivileged user.
+        for folder in [tree, *tree.parents]:
+            if folder == Path("/"):
+                break
+            os.chmod(folder, os.stat(folder).st_mode | 0o005)
+        config = self.run / "nginx.conf"
+        rendered = subprocess.run(["bash", str(REPO / "scripts" / "render-nginx.sh"), str(self.run), str(tree),
+                                   "127.0.0.1", str(primary), str(secondary), str(download)],
+                                  capture_output=True, text=True, check=True).stdout
+        config.write_text(rendered)
+        self.config = config
+        started = subprocess.run([NGINX, "-p", str(self.run), "-c", str(config), "-e", str(self.run / "error.log")],
+                                 capture_output=True, text=True)
+        if started.returncode != 0:
+            raise HarnessError(f"nginx did not start: {started.stderr}")
+        wait_until(lambda: (self.run / "nginx.pid").exists(), 10, "nginx to start")
+
+    def requests(self) -> list[str]:
+        """Requests in order as 'PORT "METHOD PATH HTTP/1.1" STATUS BYTES'."""
+        log = self.run / "access.log"
+        return log.read_text().splitlines() if log.exists() else []
+
+    def paths(self) -> list[str]:
+        return [line.split('"')[1].split()[1] for line in self.requests()]
+
+    def stop(self) -> None:
+        subprocess.run([NGINX, "-p", str(self.run), "-c", str(self.config), "-s", "stop"], capture_output=True)
+        time.sleep(0.2)
