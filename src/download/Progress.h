@@ -8,12 +8,6 @@ namespace norq {
 // an exact half to the even neighbour, then "%".
 std::wstring PercentText(double percent);
 
-// The declared length of a response from its "Content-length" text: blanks,
-// tabs and line feeds are skipped, reading stops at the first other character
-// that cannot continue the number; an empty, non-numeric or negative text
-// gives 0, which means "unknown".
-std::int64_t ParseContentLength(const std::wstring& text);
-
 // The part of the track that `done` of `total` bytes fill, never more than the
 // whole track; 0 for an unknown total.
 double BarWidth(double track, std::uint64_t done, std::int64_t total);

@@ -1,6 +1,7 @@
 #include "FormFixture.h"
 #include "download/Progress.h"
 #include "download/StateText.h"
+#include "platform/ContentLength.h"
 
 namespace norq::test {
 

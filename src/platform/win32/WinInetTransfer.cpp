@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <atomic>
 
+#include "platform/ContentLength.h"
 #include "platform/Url.h"
+#include "platform/win32/Ansi.h"
 #include "platform/win32/WinError.h"
 
 #ifndef NORQ_NET_TIMEOUT_MS
@@ -79,28 +81,6 @@ std::wstring FindHeader(const Headers& headers, const std::wstring& name) {
     if (SameName(key, name)) return value;
   }
   return {};
-}
-
-// The declared body length; 0 when it is missing or not a plain number.
-std::uint64_t DeclaredLength(const std::wstring& text) {
-  const std::wstring digits = Trim(text);
-  if (digits.empty() || digits.size() > 19) return 0;
-  std::uint64_t value = 0;
-  for (wchar_t c : digits) {
-    if (c < L'0' || c > L'9') return 0;
-    value = value * 10 + static_cast<std::uint64_t>(c - L'0');
-  }
-  return value;
-}
-
-std::wstring FromAnsi(const std::string& bytes) {
-  if (bytes.empty()) return {};
-  const int size = static_cast<int>(bytes.size());
-  const int length = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
-  if (length <= 0) return {};
-  std::wstring text(static_cast<std::size_t>(length), L'\0');
-  if (::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, text.data(), length) != length) return {};
-  return text;
 }
 
 }  // namespace
@@ -390,7 +370,7 @@ bool Transfer(Request& r) {
     return false;
   }
   r.headers = ResponseHeaders(requestHandle);
-  r.declared = DeclaredLength(FindHeader(r.headers, L"Content-Length"));
+  r.declared = static_cast<std::uint64_t>(ParseContentLength(FindHeader(r.headers, L"Content-Length")));
   return r.download ? Spool(r, requestHandle) : ReadText(r, requestHandle);
 }
 
