@@ -39,5 +39,5 @@ if(NOT MSVC)
   endif()
 endif()
 
-include(${CMAKE_SOURCE_DIR}/tests/windows/CMakeLists.txt OPTIONAL)
+include(${CMAKE_SOURCE_DIR}/tests/probe/CMakeLists.txt)
 include(${CMAKE_SOURCE_DIR}/tests/fixtures/CMakeLists.txt)
