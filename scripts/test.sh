@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The test command: the unit tests, both Windows builds, the release exe's
-# imports and the end-to-end suite under Wine. Ends with one line
-# "N passed, N failed" (unit and end-to-end cases; a failed build or check
-# counts as one failure) and a non-zero status if anything failed.
+# imports, size and refusal to build without hosts, the end-to-end suite under
+# Wine and the demo (scripts/run.sh --headless). Ends with one line
+# "N passed, N failed" (unit and end-to-end cases and the demo; a failed build
+# or check counts as one failure) and a non-zero status if anything failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,7 +34,36 @@ step() {
 }
 
 build() {
-  cmake --preset "$1" && cmake --build --preset "$1"
+  local preset=$1
+  shift
+  cmake --preset "$preset" "$@" && cmake --build --preset "$preset"
+}
+
+# The release takes the vendor's pointer hosts; these stand in for them.
+release_hosts=(-DNORQ_PRIMARY_HOST=pointer1.example.com -DNORQ_SECONDARY_HOST=pointer2.example.com)
+
+# Without its hosts the release must not configure at all (a scratch binary dir).
+check_release_needs_hosts() {
+  local scratch status=0
+  scratch=$(mktemp -d /tmp/norq-release-check.XXXXXX)
+  cmake --preset win32-release -B "$scratch/build" >"$scratch/cmake.log" 2>&1 || status=$?
+  cat "$scratch/cmake.log"
+  if [ "$status" -eq 0 ]; then
+    echo "win32-release configured without pointer hosts"
+  elif ! grep -q 'A release build needs -DNORQ_PRIMARY_HOST' "$scratch/cmake.log"; then
+    echo "win32-release failed without pointer hosts, but not for that reason"
+    status=0
+  fi
+  rm -rf "$scratch"
+  [ "$status" -ne 0 ]
+}
+
+# The budget for the stripped release exe.
+check_release_size() {
+  local exe=build/win32-release/norq_installer.exe budget=$((400 * 1024)) size
+  size=$(stat -c %s "$exe") || return 1
+  echo "$exe: $size bytes ($((size / 1024)) KiB), budget $budget bytes"
+  [ "$size" -lt "$budget" ]
 }
 
 # A release exe that imports anything beyond the system DLLs would not start on a clean Windows.
@@ -64,7 +94,11 @@ if step build-native build native; then
 fi
 
 step build-win64 build win64
-step build-win32-release build win32-release && step release-imports check_release_imports
+step release-needs-hosts check_release_needs_hosts
+if step build-win32-release build win32-release "${release_hosts[@]}"; then
+  step release-imports check_release_imports
+  step release-size check_release_size && echo "        $(tail -n 1 "$logs/release-size.log")"
+fi
 
 junit=out/e2e-junit.xml
 rm -f "$junit"
@@ -98,6 +132,12 @@ PY
 else
   echo "the end-to-end suite did not run to its end"
   failed=$((failed + 1))
+fi
+
+# The main job end to end, as `bash scripts/run.sh` shows it: one case.
+if step demo bash scripts/run.sh --headless; then
+  passed=$((passed + 1))
+  echo "        $(grep -F 'the installation completed' "$logs/demo.log")"
 fi
 
 echo "$passed passed, $failed failed"
