@@ -1,0 +1,199 @@
+"""The installation walk end to end: the real installer under Wine fetches its
+components from nginx serving a tree laid out by the vendor's publishing tool,
+registers each one, then fetches and starts the setup program and ends."""
+from __future__ import annotations
+
+import contextlib
+import os
+import shutil
+
+import pytest
+
+from harness import BUILD, COMPONENTS, PRIMARY_PORT, SECONDARY_PORT, wait_until
+from servers import NginxSite, ScriptedServer, publish
+
+DOWNLOAD_PORT = 18082
+BASE = f"http://127.0.0.1:{DOWNLOAD_PORT}"
+LABEL3, STATE_TEXT = 1008, 1010
+INSTALL_DIR = r"C:\norq_e2e"
+PROOF_DIR = r"C:\norq_proof"
+SYSTEM_DIR = r"C:\windows\system32"  # GetSystemDirectory of a 64-bit process under Wine
+ERROR_REPORT_TITLE = "norq_installer"
+
+# The server path of each manifest entry, in the installer's order.
+SERVER_PATHS = {
+    "comcat.dll": "/Soft/System/comcat.txt", "MCI32.OCX": "/Soft/System/MCI32.txt",
+    "stdole2.tlb": "/Soft/System/stdole2.txt", "shdocvw.dll": "/Soft/System/shdocvwdll.txt",
+    "shdocvw.oca": "/Soft/System/shdocvwoca.txt", "msxml3.dll": "/Soft/System/msxml3.txt",
+    "MSINET.OCX": "/Soft/System/MSINET.txt", "COMDLG32.OCX": "/Soft/System/COMDLG32.txt",
+    "MSADODC.OCX": "/Soft/System/MSADODC.txt", "norq_setup.exe": "/norq/Soft/norq_setup.txt",
+}
+SETUP_PATH = SERVER_PATHS["norq_setup.exe"]
+
+
+def registration(name: str) -> str:
+    return f'cmd.exe /c regsvr32/s "{SYSTEM_DIR}\\{name}"'
+
+
+def registrations(app) -> list[str]:
+    """The command lines the installer started through cmd.exe, in order."""
+    return [p.cmdline for p in app.started_processes() if p.cmdline.lower().startswith("cmd.exe")]
+
+
+@pytest.fixture(scope="session")
+def sources(tmp_path_factory):
+    """The ten files a vendor publishes: nine copies of the proof component, each
+    with a trailer naming it (a PE file ignores what follows its sections), and
+    the proof setup program."""
+    folder = tmp_path_factory.mktemp("sources")
+    dll = (BUILD / "norq_proof_component.dll").read_bytes()
+    for name in COMPONENTS:
+        (folder / name).write_bytes(dll + b"\0norq e2e component " + name.encode())
+    shutil.copy(BUILD / "norq_proof_setup.exe", folder / "norq_setup.exe")
+    return folder
+
+
+@contextlib.contextmanager
+def nginx_tree(machine, sources, base=BASE, pointer: bytes | None = None):
+    """nginx serving the published tree; `pointer` replaces the primary pointer page's body."""
+    tree = machine.workdir / "tree"
+    publish(sources, base, tree)
+    if pointer is not None:
+        (tree / "quindle_www.html").write_bytes(pointer)
+    site = NginxSite(machine.workdir, tree, PRIMARY_PORT, SECONDARY_PORT, DOWNLOAD_PORT)
+    try:
+        yield site
+    finally:
+        site.stop()
+
+
+def install_dir(machine):
+    """A clean start: the prefix's own files under the components' names go too
+    (the machine fixture resets only after a case)."""
+    machine.prefix.reset()
+    machine.folders.append(PROOF_DIR)  # the proofs go with the case's other leftovers
+    return machine.file(INSTALL_DIR)
+
+
+def setup_started(machine) -> str:
+    proof = machine.file(PROOF_DIR + r"\setup_started.txt")
+    wait_until(lambda: proof.exists() and proof.stat().st_size, 20, "the setup program to start")
+    return proof.read_text(encoding="utf-8")
+
+
+def temporaries(machine) -> list[str]:
+    """Files the installer's writes may leave beside their targets."""
+    folders = (machine.prefix.system32, machine.file(INSTALL_DIR))
+    return [p.name for folder in folders for p in folder.glob("*.tmp")]
+
+
+def test_round_trip_downloads_registers_and_starts_setup(machine, sources):
+    folder = install_dir(machine)
+    with nginx_tree(machine, sources) as site:
+        app = machine.launch(args="REFRESH", trace=True)
+        assert app.wait_exit(60) == 0
+        assert setup_started(machine) == INSTALL_DIR + r"\norq_setup.exe"
+        assert site.paths() == ["/quindle_www.html", *SERVER_PATHS.values()]
+    for name in COMPONENTS:
+        assert machine.prefix.component_path(name).read_bytes() == (sources / name).read_bytes(), name
+    assert (folder / "norq_setup.exe").read_bytes() == (sources / "norq_setup.exe").read_bytes()
+    assert registrations(app) == [registration(name) for name in COMPONENTS]
+    assert temporaries(machine) == []
+    # Wine's cmd.exe refuses "regsvr32/s"; the plain tool shows that what was installed registers.
+    assert machine.prefix.run(["regsvr32", f"{SYSTEM_DIR}\\MSINET.OCX"], "regsvr32") == 0
+    proof = machine.file(PROOF_DIR + r"\registered.txt").read_bytes()
+    assert proof == f"register {SYSTEM_DIR}\\MSINET.OCX\r\n".encode()
+
+
+def test_all_present_are_registered_and_only_the_setup_is_fetched(machine, sources, tmp_path):
+    folder = install_dir(machine)
+    for name in COMPONENTS:  # Wine's own files where it ships one
+        machine.prefix.component_path(name).write_bytes(
+            machine.prefix.wine_original(name) or (sources / name).read_bytes())
+    # Wine keeps hidden and system in this attribute (its attrib.exe does not set them) and
+    # read-only in the mode; Wine's own attrib shows what Windows programs see.
+    hidden = machine.prefix.component_path("MSADODC.OCX")
+    os.setxattr(hidden, "user.DOSATTRIB", b"0x7")
+    hidden.chmod(0o444)
+    listing = machine.prefix.drive_c / "attrib.txt"
+    machine.prefix.run(["cmd", "/c", f"attrib {SYSTEM_DIR}\\MSADODC.OCX > C:\\attrib.txt"], "attrib")
+    assert listing.read_bytes().startswith(b"AS  HR "), listing.read_bytes()
+    listing.unlink()
+    before = {name: machine.prefix.component_path(name).read_bytes() for name in COMPONENTS}
+    server = ScriptedServer(tmp_path / "server", PRIMARY_PORT)
+    try:
+        # A slow setup download keeps the window up long enough to read it after the walk.
+        server.script({"/quindle_www.html": {"body": server.base},
+                       SETUP_PATH: {"body_file": str(sources / "norq_setup.exe"), "rate_bytes_per_s": 50_000}})
+        app = machine.launch(args="REFRESH", trace=True)
+        window = wait_until(lambda: (w := app.main_window()) and w.text(STATE_TEXT) == "正在下载...norq_setup.exe" and w,
+                            20, "the setup download")
+        assert window.text(LABEL3) == "状态: 注册 MSADODC.OCX ..."
+        assert app.wait_exit(30) == 0
+        assert server.requests() == ["GET /quindle_www.html", f"GET {SETUP_PATH}"]
+    finally:
+        server.stop()
+    assert registrations(app) == [registration(name) for name in COMPONENTS]
+    assert {name: machine.prefix.component_path(name).read_bytes() for name in COMPONENTS} == before
+    assert setup_started(machine) == INSTALL_DIR + r"\norq_setup.exe"
+    assert (folder / "norq_setup.exe").read_bytes() == (sources / "norq_setup.exe").read_bytes()
+
+
+@pytest.mark.parametrize("missing", [("comcat.dll",), ("MCI32.OCX", "shdocvw.oca", "MSADODC.OCX")],
+                         ids=["first-missing", "some-missing"])
+def test_only_missing_components_are_fetched(machine, sources, missing):
+    install_dir(machine)
+    present = [name for name in COMPONENTS if name not in missing]
+    for name in present:
+        machine.prefix.component_path(name).write_bytes(b"installed earlier: " + name.encode())
+    with nginx_tree(machine, sources) as site:
+        app = machine.launch(args="REFRESH", trace=True)
+        assert app.wait_exit(60) == 0
+        assert site.paths() == ["/quindle_www.html", *(SERVER_PATHS[name] for name in missing), SETUP_PATH]
+    assert registrations(app) == [registration(name) for name in COMPONENTS]
+    for name in COMPONENTS:
+        expected = (sources / name).read_bytes() if name in missing else b"installed earlier: " + name.encode()
+        assert machine.prefix.component_path(name).read_bytes() == expected, name
+    setup_started(machine)
+
+
+def test_a_folder_under_a_components_name_ends_in_an_error_report(machine, sources):
+    install_dir(machine)
+    blocker = machine.prefix.component_path("MCI32.OCX")
+    blocker.mkdir()
+    try:
+        with nginx_tree(machine, sources) as site:
+            app = machine.launch(args="REFRESH", trace=True)
+            box = app.wait_message_box(ERROR_REPORT_TITLE, timeout=30)
+            assert box.text == f"实时错误 '70':\n\n拒绝的权限\n\nMoveFileExW {SYSTEM_DIR}\\MCI32.OCX (5)"
+            # A folder is not a component, so it is fetched; the file cannot replace the folder.
+            assert site.paths() == ["/quindle_www.html", SERVER_PATHS["comcat.dll"], SERVER_PATHS["MCI32.OCX"]]
+            assert blocker.is_dir() and list(blocker.iterdir()) == []
+            assert temporaries(machine) == []
+            app.press_ok(ERROR_REPORT_TITLE)
+            assert app.wait_exit(10) == 0
+            assert len(site.paths()) == 3
+        assert registrations(app) == [registration("comcat.dll")]
+    finally:
+        shutil.rmtree(blocker, ignore_errors=True)
+
+
+@pytest.mark.parametrize("base, pointer, asked, marker", [
+    # nginx merges the doubled slashes, so a base address ending in "/" still serves every file.
+    (BASE + "/", None, "/", BASE + "/\r\n"),
+    # A pointer page may end in a line break: the requests go without it, the markers keep it.
+    (BASE, BASE + "\r\n", "", BASE + "\r\n\r\n"),
+], ids=["trailing-slash", "trailing-line-break"])
+def test_base_address_as_the_pointer_page_gives_it(machine, sources, base, pointer, asked, marker):
+    folder = install_dir(machine)
+    with nginx_tree(machine, sources, base, pointer and pointer.encode()) as site:
+        app = machine.launch(args="REFRESH")
+        assert app.wait_exit(60) == 0
+        assert site.paths() == ["/quindle_www.html", *(asked + path for path in SERVER_PATHS.values())]
+        assert all(line.split()[-2] == "200" for line in site.requests())
+    assert machine.file(r"C:\norq_url.dat").read_bytes() == marker.encode()
+    assert machine.file(r"D:\norq_url.dat").read_bytes() == marker.encode()
+    for name in COMPONENTS:
+        assert machine.prefix.component_path(name).read_bytes() == (sources / name).read_bytes(), name
+    assert (folder / "norq_setup.exe").read_bytes() == (sources / "norq_setup.exe").read_bytes()
+    setup_started(machine)

@@ -1,0 +1,228 @@
+"""Downloads under Wine against the scripted server: failures that must stand
+the walk, bodies without a usable length, exact sizes, replacement of an older
+file, live progress on a slow link and a body beyond 4 GiB."""
+from __future__ import annotations
+
+import hashlib
+import os
+import shutil
+import time
+
+import pytest
+
+from harness import COMPONENTS, PRIMARY_PORT, close_to, wait_until
+from servers import ScriptedServer
+from test_install import (INSTALL_DIR, SERVER_PATHS, SETUP_PATH, install_dir, registration, registrations,
+                          setup_started, sources, temporaries)  # noqa: F401 (sources is a fixture)
+
+LABEL3, PANEL, STATE_TEXT, PERCENT, BAR = 1008, 1009, 1010, 1011, 1012
+FAILED = "与主机通讯时出现了错误"
+COMCAT = SERVER_PATHS["comcat.dll"]
+POINTER = "GET /quindle_www.html"
+NET_TIMEOUT_S = 4  # the test build's bound on every network step
+BAR_TRACK_PX = 389  # 5835 twips at 96 DPI
+BAR_COLOUR = (10, 84, 146)
+FORM_GREEN, NAVY = (125, 204, 174), (0, 0, 128)
+
+
+@pytest.fixture(scope="module")
+def server(tmp_path_factory):
+    """The pointer page and the downloads from one scripted server on the primary pointer port."""
+    scripted = ScriptedServer(tmp_path_factory.mktemp("scripted"), PRIMARY_PORT)
+    yield scripted
+    scripted.stop()
+
+
+def serve(server, answers: dict) -> None:
+    server.script({"/quindle_www.html": {"body": server.base}, **answers})
+
+
+def body(size: int, seed: int = 0) -> bytes:
+    """Bytes that differ at every position a misplaced piece would land on."""
+    return bytes((i * 7 + i // 251 + seed) % 256 for i in range(size))
+
+
+def state(app, control: int = STATE_TEXT) -> str | None:
+    window = app.main_window()
+    return window.text(control) if window else None
+
+
+def wait_requests(server, count: int, timeout: float = 20) -> float:
+    wait_until(lambda: len(server.requests()) >= count, timeout, f"{count} requests", interval=0.02)
+    return time.monotonic()
+
+
+FAILURES = {
+    "404": {"status": 404, "body": "not here"},
+    "500": {"status": 500, "body": "broken"},
+    "truncated": {"body_hex": body(5000).hex(), "truncate_after": 2000},
+    "stalled": {"body_hex": body(5000).hex(), "stall_after": 1000},
+}
+
+
+@pytest.mark.parametrize("kind", FAILURES)
+def test_a_failed_download_reports_and_the_walk_stands(machine, server, kind):
+    install_dir(machine)
+    serve(server, {COMCAT: FAILURES[kind]})
+    app = machine.launch(args="REFRESH")
+    asked = wait_requests(server, 2)
+    wait_until(lambda: state(app) == FAILED, NET_TIMEOUT_S + 6, "the failure text")
+    failed_after = time.monotonic() - asked
+    if kind == "stalled":  # the bound, not an early give-up, ended it
+        assert NET_TIMEOUT_S - 1 <= failed_after <= NET_TIMEOUT_S + 4, failed_after
+    time.sleep(2)
+    window = app.main_window()
+    assert window.text(LABEL3) == "状态: 检查 comcat.dll ..."
+    assert window.control(PANEL).visible
+    assert not machine.prefix.component_path("comcat.dll").exists()
+    assert temporaries(machine) == []
+    assert server.requests() == [POINTER, f"GET {COMCAT}"]
+    assert app.running
+    app.close()
+    assert app.wait_exit(10) == 0
+
+
+def test_bodies_without_a_length_are_saved_whole(machine, server):
+    install_dir(machine)
+    unsized, chunked = body(70_000, 1), body(90_001, 2)
+    serve(server, {COMCAT: {"body_hex": unsized.hex(), "content_length": "omit"},
+                   SERVER_PATHS["MCI32.OCX"]: {"body_hex": chunked.hex(), "chunked": True}})
+    app = machine.launch(args="REFRESH", trace=True)
+    wait_requests(server, 4)  # the third component is not served: the walk stops there
+    wait_until(lambda: state(app) == FAILED, NET_TIMEOUT_S + 6, "the failure text")
+    assert state(app, LABEL3) == "状态: 检查 stdole2.tlb ..."
+    assert machine.prefix.component_path("comcat.dll").read_bytes() == unsized
+    assert machine.prefix.component_path("MCI32.OCX").read_bytes() == chunked
+    assert registrations(app) == [registration("comcat.dll"), registration("MCI32.OCX")]
+    assert server.requests() == [POINTER, f"GET {COMCAT}", f"GET {SERVER_PATHS['MCI32.OCX']}",
+                                 f"GET {SERVER_PATHS['stdole2.tlb']}"]
+
+
+def test_every_body_size_is_saved_exactly(machine, server, sources):
+    """Sizes around the installer's 1024-byte write pieces, one per component."""
+    install_dir(machine)
+    sizes = dict(zip(COMPONENTS, (0, 1, 2, 1023, 1024, 1025, 2048, 2500, 300_001)))
+    serve(server, {SERVER_PATHS[name]: {"body_hex": body(size, i).hex()} for i, (name, size) in enumerate(sizes.items())}
+          | {SETUP_PATH: {"body_file": str(sources / "norq_setup.exe")}})
+    app = machine.launch(args="REFRESH")
+    assert app.wait_exit(60) == 0
+    for i, (name, size) in enumerate(sizes.items()):
+        assert machine.prefix.component_path(name).read_bytes() == body(size, i), f"{name}, {size} bytes"
+    setup_started(machine)
+
+
+def test_an_older_longer_setup_program_is_replaced_entirely(machine, server, sources):
+    folder = install_dir(machine)
+    for name in COMPONENTS:
+        machine.prefix.component_path(name).write_bytes(b"installed earlier")
+    exe = machine.place()
+    new = (sources / "norq_setup.exe").read_bytes()
+    (folder / "norq_setup.exe").write_bytes(b"MZ older setup " + b"\xee" * (len(new) * 2))
+    serve(server, {SETUP_PATH: {"body_file": str(sources / "norq_setup.exe")}})
+    app = machine.start(exe, "REFRESH")
+    assert app.wait_exit(30) == 0
+    assert (folder / "norq_setup.exe").read_bytes() == new
+    assert setup_started(machine) == INSTALL_DIR + r"\norq_setup.exe"
+    assert temporaries(machine) == []
+
+
+def percent(window) -> int:
+    return int(window.text(PERCENT).rstrip("%"))
+
+
+def test_a_slow_download_shows_live_progress(machine, server):
+    install_dir(machine)
+    data = body(240_000, 3)
+    serve(server, {COMCAT: {"body_hex": data.hex(), "rate_bytes_per_s": 30_000}})
+    app = machine.launch(args="REFRESH")
+
+    def midway():
+        window = app.main_window()
+        return window if window and window.text(PERCENT).endswith("%") and 5 <= percent(window) <= 60 else None
+    first = wait_until(midway, 20, "a percentage under way")
+    shot = app.screenshot("progress")
+    time.sleep(1.5)
+    second = app.main_window()
+    assert 0 < percent(first) < percent(second) < 100
+    assert first.text(STATE_TEXT) == "正在下载...comcat.dll"
+    panel, bar = first.control(PANEL), first.control(BAR)
+    assert (panel.visible, panel.left, panel.top, panel.width, panel.height) == (True, 8, 192, 391, 65)
+    assert (bar.left, bar.top, bar.height) == (20, 234, 13)
+    assert abs(bar.width - BAR_TRACK_PX * percent(first) / 100) <= 4
+    # The screenshot follows the dump closely: the bar is drawn from its left end in its colour.
+    painted = [x for x in range(8, 400) if close_to(shot.pixel(*first.to_screen(x, 240)), BAR_COLOUR, 8)]
+    assert painted and painted[0] == 20 and painted == list(range(20, painted[-1] + 1))
+    assert bar.width - 2 <= len(painted) <= BAR_TRACK_PX * percent(second) / 100 + 2
+    text = first.control(STATE_TEXT)
+    left, top = first.to_screen(text.left, text.top)
+    ink = {c: n for c, n in shot.colours(left, top, left + text.width, top + text.height).items()
+           if c != FORM_GREEN}
+    assert sum(ink.values()) >= 30 and close_to(max(ink, key=ink.get), NAVY, 16), "no state text drawn"
+    for y in (234, 246):
+        assert close_to(shot.pixel(*first.to_screen(21, y)), BAR_COLOUR, 8)
+    for y in (233, 247):
+        assert not close_to(shot.pixel(*first.to_screen(21, y)), BAR_COLOUR, 8)
+    seen, deadline = [], time.monotonic() + 20
+    while server.requests()[-1] == f"GET {COMCAT}" and time.monotonic() < deadline:
+        window = app.main_window()
+        if window and window.text(PERCENT):
+            seen.append(percent(window))
+            assert window.control(BAR).width <= BAR_TRACK_PX
+    assert seen == sorted(seen) and max(seen, default=100) <= 100
+    wait_until(lambda: machine.prefix.component_path("comcat.dll").exists(), 10, "comcat.dll")
+    assert machine.prefix.component_path("comcat.dll").read_bytes() == data
+
+
+BIG = 4 * 2**30 + 4097  # beyond 32-bit sizes, and not a whole number of pieces
+SAMPLES = (0, 2**31 - 512, 2**32 - 512, BIG - 4096)
+
+
+def test_a_body_beyond_4_gib(machine, server, tmp_path):
+    # The body is spooled in the prefix's temporary folder, then written beside its target.
+    free = shutil.disk_usage(machine.prefix.root).free
+    if free < 2 * BIG + 2 * 2**30:
+        pytest.skip(f"needs {2 * BIG / 2**30 + 2:.0f} GiB free for the spool and the file, "
+                    f"{free / 2**30:.1f} GiB free")
+    install_dir(machine)
+    source = tmp_path / "big.bin"
+    with open(source, "wb") as f:  # sparse: costs the server side nothing
+        os.truncate(f.fileno(), BIG)
+        for offset in SAMPLES:
+            f.seek(offset)
+            f.write(body(4096, offset % 251))
+    serve(server, {COMCAT: {"body_file": str(source)}})
+    target = machine.prefix.component_path("comcat.dll")
+
+    def spools():
+        return [p for p in machine.prefix.drive_c.joinpath("users").rglob("*") if p.is_file()
+                and p.stat().st_size >= 2**30]
+
+    started = time.monotonic()
+    app = machine.launch(args="REFRESH")
+    # 64-bit sizes keep the percentage of a body this size rising between 0% and
+    # 100% while it arrives, and the bar on its track.
+    arriving, arrived, deadline, spooled = [], 0.0, started + 1800, False
+    while len(server.requests()) < 3:  # the next component is asked once this one is saved
+        assert time.monotonic() < deadline, "the big body was not saved in 30 minutes"
+        window = app.main_window()
+        if window and window.text(STATE_TEXT) == "正在下载...comcat.dll" and window.text(PERCENT):
+            arriving.append(percent(window))
+            arrived = time.monotonic() - started
+            spooled = spooled or bool(spools())
+            assert 0 <= window.control(BAR).width <= BAR_TRACK_PX
+    took = time.monotonic() - started
+    # The save runs on the window's thread, which answers nothing meanwhile.
+    print(f"\n{BIG} bytes: last seen arriving after {arrived:.0f} s, saved after {took:.0f} s")
+    assert target.stat().st_size == BIG
+    assert any(0 < p < 100 for p in arriving) and arriving == sorted(arriving) and arriving[-1] <= 100, arriving
+    with open(source, "rb") as want, open(target, "rb") as got:
+        for offset in SAMPLES:
+            want.seek(offset)
+            got.seek(offset)
+            assert hashlib.sha256(got.read(8192)).digest() == hashlib.sha256(want.read(8192)).digest(), offset
+    # The spool in the user's temporary folder goes once the body is saved, not at exit.
+    assert spooled, "no spool seen in the user's temporary folder"
+    wait_until(lambda: not spools(), 10, "the spool to go")
+    assert app.running
+    app.close()
+    target.unlink()
