@@ -457,7 +457,7 @@ class WinePrefix:
         names = {c.lower() for c in COMPONENTS}
         for entry in self.system32.iterdir():
             if entry.name.lower() in names:
-                entry.unlink()
+                shutil.rmtree(entry) if entry.is_dir() and not entry.is_symlink() else entry.unlink()
         for folder in extra_folders:
             target = self.unix_path(folder)
             if target.is_dir() and not target.is_symlink():
@@ -653,6 +653,7 @@ class Machine:
         self.folders: list[str] = []
         self.files: list[Path] = []
         self.installers: list[Installer] = []
+        prefix.reset()  # a case starts from a machine without markers or components
         prefix.map_d(self.d_folder)
 
     def place(self, folder: str = r"C:\norq_e2e", oem: bytes | None = b"",

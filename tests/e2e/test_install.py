@@ -68,9 +68,6 @@ def nginx_tree(machine, sources, base=BASE, pointer: bytes | None = None):
 
 
 def install_dir(machine):
-    """A clean start: the prefix's own files under the components' names go too
-    (the machine fixture resets only after a case)."""
-    machine.prefix.reset()
     machine.folders.append(PROOF_DIR)  # the proofs go with the case's other leftovers
     return machine.file(INSTALL_DIR)
 

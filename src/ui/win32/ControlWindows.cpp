@@ -1,6 +1,7 @@
 #include "ui/win32/ControlWindows.h"
 
 #include "core/RuntimeError.h"
+#include "ui/win32/Gdi.h"
 #include "platform/win32/WinError.h"
 
 namespace norq::win32 {
@@ -29,23 +30,18 @@ LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     case WM_ERASEBKGND:
       return 1;  // WM_PAINT fills the whole surface
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(window, &ps);
+      PaintDc dc(window);
       if (const ControlLook* look = LookOf(window)) {
         RECT client;
         ::GetClientRect(window, &client);
-        FillWith(dc, client, look->back);
-        if (look->bitmap) {
-          BITMAP info{};
-          ::GetObjectW(look->bitmap, sizeof info, &info);
-          HDC memory = ::CreateCompatibleDC(dc);
-          HGDIOBJ old = ::SelectObject(memory, look->bitmap);
-          ::BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
-          ::SelectObject(memory, old);
-          ::DeleteDC(memory);
+        FillWith(dc.get(), client, look->back);
+        BITMAP info{};
+        if (look->bitmap && ::GetObjectW(look->bitmap, sizeof info, &info)) {
+          MemoryDc memory(dc.get());
+          Selection logo(memory.get(), look->bitmap);
+          ::BitBlt(dc.get(), 0, 0, info.bmWidth, info.bmHeight, memory.get(), 0, 0, SRCCOPY);
         }
       }
-      ::EndPaint(window, &ps);
       return 0;
     }
     case WM_CTLCOLORBTN:
@@ -81,12 +77,11 @@ void PaintLabel(HWND window, HDC dc, const ControlLook& look) {
   if (length <= 0) return;
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
   text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), length + 1)));
-  HGDIOBJ oldFont = ::SelectObject(dc, look.font);
+  Selection font(dc, look.font);
   ::SetTextColor(dc, Resolve(look.fore));
   ::SetBkMode(dc, TRANSPARENT);
   const UINT wrap = look.autoSize ? DT_SINGLELINE : DT_WORDBREAK;
   ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &client, AlignFlag(look.align) | wrap | DT_NOPREFIX);
-  ::SelectObject(dc, oldFont);
 }
 
 LRESULT CALLBACK LabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -102,10 +97,8 @@ LRESULT CALLBACK LabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(window, &ps);
-      if (const ControlLook* look = LookOf(window)) PaintLabel(window, dc, *look);
-      ::EndPaint(window, &ps);
+      PaintDc dc(window);
+      if (const ControlLook* look = LookOf(window)) PaintLabel(window, dc.get(), *look);
       return 0;
     }
     case WM_NCHITTEST:
@@ -139,18 +132,16 @@ COLORREF Resolve(Colour colour) {
 
 SIZE MeasureText(HWND window, HFONT font, const std::wstring& text) {
   SIZE size{0, 0};
-  HDC dc = ::GetDC(window);
-  if (!dc) return size;
-  HGDIOBJ old = ::SelectObject(dc, font);
+  WindowDc dc(window);
+  if (!dc.get()) return size;
+  Selection selected(dc.get(), font);
   if (text.empty()) {
     TEXTMETRICW metrics{};
-    ::GetTextMetricsW(dc, &metrics);
+    ::GetTextMetricsW(dc.get(), &metrics);
     size.cy = metrics.tmHeight;
   } else {
-    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    ::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
   }
-  ::SelectObject(dc, old);
-  ::ReleaseDC(window, dc);
   return size;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/win32/WinError.h"
 #include "resource.h"
+#include "ui/win32/Gdi.h"
 #include "ui/EventGuard.h"
 
 namespace norq::win32 {
@@ -10,6 +11,7 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"NorqInstallerForm";
 constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr int kFontPoints = 9;
+constexpr ULONGLONG kQueueLookMs = 200;
 
 std::size_t IndexOf(ControlId id) {
   for (std::size_t i = 0; i < kLayout.size(); ++i) {
@@ -19,10 +21,8 @@ std::size_t IndexOf(ControlId id) {
 }
 
 int ScreenDpi() {
-  HDC screen = ::GetDC(nullptr);
-  if (!screen) return 96;
-  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-  ::ReleaseDC(nullptr, screen);
+  WindowDc screen(nullptr);
+  const int dpi = screen.get() ? ::GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
   return dpi > 0 ? dpi : 96;
 }
 }  // namespace
@@ -122,6 +122,7 @@ void MainWindow::FitToText(ControlId id) {
 
 void MainWindow::OnControlChanged(ControlId id, Change change) {
   const Controls& model = form_.controls();
+  KeepResponsive();
   if (change == Change::FormShown) {
     ::ShowWindow(window_, SW_SHOWNORMAL);
     ::UpdateWindow(window_);
@@ -132,6 +133,7 @@ void MainWindow::OnControlChanged(ControlId id, Change change) {
     case Change::Caption:
       ::SetWindowTextW(child, model.Caption(id).c_str());
       if (SpecOf(id).autoSize) FitToText(id);
+      ::UpdateWindow(child);
       break;
     case Change::Enabled:
       ::EnableWindow(child, model.Enabled(id) ? TRUE : FALSE);
@@ -147,12 +149,25 @@ void MainWindow::OnControlChanged(ControlId id, Change change) {
       const int pixels = Px(model.Width(id));
       if (pixels != rect.right - rect.left) {
         ::SetWindowPos(child, nullptr, 0, 0, pixels, rect.bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::UpdateWindow(child);
       }
       break;
     }
     case Change::FormShown:
       break;
   }
+}
+
+// Saving a large body runs inside one event for many seconds. Painting each
+// changed control at once, and a look at the queue now and then (which also
+// answers messages other programs send, such as a screen reader's), keep the
+// window alive and moving without running any other event inside that one.
+void MainWindow::KeepResponsive() {
+  const ULONGLONG now = ::GetTickCount64();
+  if (now - lastQueueLook_ < kQueueLookMs) return;
+  lastQueueLook_ = now;
+  MSG message;
+  ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
 }
 
 void MainWindow::Dispatch(void (FrmUpdate::*handler)()) {

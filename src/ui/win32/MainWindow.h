@@ -32,6 +32,7 @@ class MainWindow {
   void OnControlChanged(ControlId id, Change change);
   void CreateControls();
   void FitToText(ControlId id);
+  void KeepResponsive();
   void Dispatch(void (FrmUpdate::*handler)());
   HWND Child(ControlId id) const;
   int Px(double twips) const { return TwipsToPixels(twips, dpi_); }
@@ -47,6 +48,7 @@ class MainWindow {
   std::array<ControlLook, kLayout.size()> looks_{};
   std::array<HWND, kLayout.size()> children_{};
   HWND window_ = nullptr;
+  ULONGLONG lastQueueLook_ = 0;
 };
 
 }  // namespace norq::win32
