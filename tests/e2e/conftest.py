@@ -4,11 +4,14 @@ from __future__ import annotations
 
 import os
 import re
+import shutil
+import tempfile
 import time
+from pathlib import Path
 
 import pytest
 
-from harness import REPO, Display, Machine, WinePrefix, make_session_root, remove_tree
+from harness import REPO, Display, Machine, WinePrefix
 
 FAILURE_SHOTS = REPO / "out" / "e2e"
 _timings: dict[str, float] = {}
@@ -16,17 +19,17 @@ _timings: dict[str, float] = {}
 
 @pytest.fixture(scope="session")
 def display():
-    root = make_session_root()
+    root = Path(tempfile.mkdtemp(prefix="norq-e2e-"))
     screen = Display(root).start()
     yield screen
     screen.stop()
-    remove_tree(root)
+    shutil.rmtree(root, ignore_errors=True)
 
 
 @pytest.fixture(scope="session")
 def wine(display):
     """The run's prefix; making it pays Wine's slow first start once."""
-    root = make_session_root()
+    root = Path(tempfile.mkdtemp(prefix="norq-e2e-"))
     prefix = WinePrefix(root, display)
     started = time.monotonic()
     try:
@@ -38,7 +41,7 @@ def wine(display):
         if os.environ.get("NORQ_E2E_KEEP"):
             print(f"\nkept the Wine prefix and logs in {root}")
         else:
-            remove_tree(root)
+            shutil.rmtree(root, ignore_errors=True)
 
 
 @pytest.fixture
@@ -58,8 +61,7 @@ def machine(wine, tmp_path, request):
 
 @pytest.hookimpl(hookwrapper=True)
 def pytest_runtest_makereport(item, call):
-    outcome = yield
-    report = outcome.get_result()
+    report = (yield).get_result()
     if report.when == "call":
         item.call_report = report
 

@@ -1,79 +1,76 @@
 """Driving the installer under Wine the way a user does, and looking at what it shows.
 
-One X server and one Wine prefix serve a whole test run (a new prefix costs
-about ten seconds); each case puts the installer where it wants it, starts it,
-watches it through the probe (a second Wine program reading the windows) and
-screenshots, and the prefix is reset to a known state between cases.
+One X server and one Wine prefix serve a whole run (a new prefix costs about ten
+seconds); each case starts the installer, watches it through the probe (a second
+Wine program reading the windows) and screenshots, and the prefix is reset after.
 
-Wine's output always goes to files: the first Wine process of a prefix starts
-the wineserver, which inherits its standard handles, so a pipe would stay open
-as long as the server lives.
+Wine's output always goes to files: the first Wine process of a prefix starts the
+wineserver, which inherits its standard handles, so a pipe would stay open as long
+as the server lives.
 """
 from __future__ import annotations
 
+import contextlib
 import json
 import os
 import re
 import shutil
 import socket
 import subprocess
-import tempfile
 import threading
 import time
-from dataclasses import dataclass, field
+from dataclasses import dataclass
 from pathlib import Path, PureWindowsPath
+from types import SimpleNamespace
 
 REPO = Path(__file__).resolve().parents[2]
-BUILD = Path(os.environ.get("NORQ_WIN64_BUILD", REPO / "build" / "win64"))
+BUILD = REPO / "build" / "win64"
 INSTALLER_EXE = BUILD / "norq_installer.exe"
 PROBE_EXE = BUILD / "norq_probe.exe"
-
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
 
 MAIN_CAPTION = "brisel表格快递单打印软件"
 MESSAGE_TITLE = "Quovexa"
-INSTALLER_NAME = "norq_installer.exe"
+INSTALL_FOLDER = r"C:\norq_e2e"
 # The win64 test build asks these loopback ports for its two pointer pages.
 PRIMARY_PORT = 18080
 SECONDARY_PORT = 18081
-
-# The shared components the installer puts into the system folder. Wine ships
-# files of its own under some of these names; a reset removes all of them and a
-# test creates the ones its case needs.
+# The shared components the installer puts into the system folder. Wine ships files
+# of its own under some of these names; a reset removes all of them.
 COMPONENTS = (
     "comcat.dll", "MCI32.OCX", "stdole2.tlb", "shdocvw.dll", "shdocvw.oca",
     "msxml3.dll", "MSINET.OCX", "COMDLG32.OCX", "MSADODC.OCX",
 )
-MARKERS_ON_C = ("norqoem.dat", "norq_url.dat")
-
-# The prefix's UI fonts have no Chinese glyphs: message boxes and dialogs would
-# show boxes without these replacements.
-CHINESE_FONT = "WenQuanYi Zen Hei"
-REPLACED_FONTS = ("Tahoma", "MS Shell Dlg", "MS Shell Dlg 2", "SimSun", "宋体")
-
-POLL = 0.1
+NAMESPACE_HINT = "run the suite in its own network namespace (scripts/test.sh does)"
 
 
 class HarnessError(AssertionError):
     """A wait that ran out or a tool that failed: reported as a test failure."""
 
 
-def wait_until(check, timeout: float, what: str, interval: float = POLL):
-    """Polls `check` until it returns something truthy; that value is returned."""
+def wait_until(check, timeout: float, what: str, interval: float = 0.1):
+    """Polls `check` until it returns something truthy, and returns that."""
     deadline = time.monotonic() + timeout
-    while True:
-        value = check()
-        if value:
-            return value
+    while not (value := check()):
         if time.monotonic() >= deadline:
             raise HarnessError(f"timed out after {timeout:.1f} s waiting for {what}")
         time.sleep(interval)
+    return value
 
 
 def gbk(text: str) -> bytes:
     """Marker-file bytes as the installer's ANSI code page (936) holds them."""
     return text.encode("gbk")
+
+
+def on_z(path: Path) -> str:
+    """A Unix path as Wine programs reach it, through Z:."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def close_to(colour, expected, tolerance: int = 0) -> bool:
+    return all(abs(a - b) <= tolerance for a, b in zip(colour, expected))
 
 
 # --------------------------------------------------------------------------- X
@@ -82,23 +79,18 @@ def gbk(text: str) -> bytes:
 class Display:
     """A private Xvfb; `-displayfd` picks a free number and tells us when it is ready."""
 
-    def __init__(self, workdir: Path, size: str = "1024x768x24"):
+    def __init__(self, workdir: Path):
         self.workdir = workdir
-        self.size = size
-        self.process: subprocess.Popen | None = None
         self.name = ""
 
     def start(self) -> "Display":
         read_end, write_end = os.pipe()
-        log = open(self.workdir / "xvfb.log", "wb")
-        try:
+        with open(self.workdir / "xvfb.log", "wb") as log:
             self.process = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", self.size, "-nolisten", "tcp"],
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
                 stdin=subprocess.DEVNULL, stdout=log, stderr=log, pass_fds=(write_end,),
                 start_new_session=True)
-        finally:
-            os.close(write_end)
-            log.close()
+        os.close(write_end)
         with os.fdopen(read_end, "rb") as ready:
             number = ready.readline().strip()
         if not number:
@@ -108,76 +100,48 @@ class Display:
         return self
 
     def stop(self) -> None:
-        if self.process and self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
-        self.process = None
+        self.process.terminate()
+        self.process.wait(5)
 
     def screenshot(self, path: Path) -> "Screenshot":
         path.parent.mkdir(parents=True, exist_ok=True)
         subprocess.run(["import", "-display", self.name, "-window", "root", str(path)],
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=30)
-        return Screenshot.load(path)
+        return Screenshot(path)
 
 
-@dataclass
 class Screenshot:
-    path: Path
-    width: int
-    height: int
-    pixels: bytes  # RGB, row by row
+    """A screenshot's RGB pixels, row by row."""
 
-    @classmethod
-    def load(cls, path: Path) -> "Screenshot":
+    def __init__(self, path: Path):
         ppm = subprocess.run(["convert", str(path), "-depth", "8", "ppm:-"],
                              check=True, capture_output=True, timeout=30).stdout
-        # P6 header: magic, width, height, maxval, each after whitespace; then one byte of whitespace.
-        fields, pos = [], 0
-        while len(fields) < 4:
-            while ppm[pos:pos + 1].isspace():
-                pos += 1
-            if ppm[pos:pos + 1] == b"#":
-                pos = ppm.index(b"\n", pos)
-                continue
-            end = pos
-            while not ppm[end:end + 1].isspace():
-                end += 1
-            fields.append(ppm[pos:end])
-            pos = end
-        if fields[0] != b"P6" or fields[3] != b"255":
-            raise HarnessError(f"unexpected picture format from convert: {fields}")
-        width, height = int(fields[1]), int(fields[2])
-        return cls(path, width, height, ppm[pos + 1:pos + 1 + width * height * 3])
+        header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", ppm)
+        if not header:
+            raise HarnessError(f"unexpected picture format from convert: {ppm[:20]!r}")
+        self.path, self.width, self.height = path, int(header[1]), int(header[2])
+        self.pixels = ppm[header.end():]
 
     def pixel(self, x: int, y: int) -> tuple[int, int, int]:
         if not (0 <= x < self.width and 0 <= y < self.height):
             raise HarnessError(f"pixel {x},{y} lies outside the {self.width}x{self.height} screen")
         i = (y * self.width + x) * 3
-        return self.pixels[i], self.pixels[i + 1], self.pixels[i + 2]
+        return tuple(self.pixels[i:i + 3])
 
-    def region(self, left: int, top: int, right: int, bottom: int) -> bytes:
-        rows = []
+    def rows(self, left: int, top: int, right: int, bottom: int):
+        """The box's rows of pixels (right and bottom exclusive), clipped to the screen."""
+        left, right = max(left, 0), min(right, self.width)
         for y in range(max(top, 0), min(bottom, self.height)):
-            start = (y * self.width + max(left, 0)) * 3
-            rows.append(self.pixels[start:(y * self.width + min(right, self.width)) * 3])
-        return b"".join(rows)
+            yield self.pixels[(y * self.width + left) * 3:(y * self.width + right) * 3]
 
     def colours(self, left: int, top: int, right: int, bottom: int) -> dict[tuple[int, int, int], int]:
         """How often each colour occurs in a box given in screen pixels (right, bottom exclusive)."""
         counts: dict[tuple[int, int, int], int] = {}
-        for y in range(max(top, 0), min(bottom, self.height)):
-            for x in range(max(left, 0), min(right, self.width)):
-                colour = self.pixel(x, y)
+        for row in self.rows(left, top, right, bottom):
+            for i in range(0, len(row), 3):
+                colour = tuple(row[i:i + 3])
                 counts[colour] = counts.get(colour, 0) + 1
         return counts
-
-
-def close_to(colour, expected, tolerance: int = 0) -> bool:
-    return all(abs(a - b) <= tolerance for a, b in zip(colour, expected))
 
 
 # ------------------------------------------------------------------ windows seen
@@ -185,11 +149,8 @@ def close_to(colour, expected, tolerance: int = 0) -> bool:
 
 @dataclass
 class Control:
-    id: int
-    cls: str
     text: str
     visible: bool
-    own_visible: bool
     enabled: bool
     parent: int
     left: int
@@ -198,33 +159,17 @@ class Control:
     height: int
 
 
-@dataclass
 class WindowDump:
-    """The installer's main window as the probe saw it; rects in screen pixels."""
-    raw: dict
-    controls: dict[int, Control] = field(default_factory=dict)
+    """The installer's main window as the probe saw it; rects in screen pixels,
+    controls' boxes relative to the client area."""
 
-    @classmethod
-    def parse(cls, raw: dict) -> "WindowDump":
-        dump = cls(raw)
+    def __init__(self, raw: dict):
+        self.raw, self.pid, self.window, self.client = raw, raw["pid"], raw["window"], raw["client"]
+        self.controls: dict[int, Control] = {}
         for c in raw["controls"]:
             r = c["rect"]
-            dump.controls.setdefault(c["id"], Control(
-                c["id"], c["class"], c["text"], c["visible"], c["own_visible"], c["enabled"], c["parent"],
-                r["left"], r["top"], r["width"], r["height"]))
-        return dump
-
-    @property
-    def pid(self) -> int:
-        return self.raw["pid"]
-
-    @property
-    def window(self) -> dict:
-        return self.raw["window"]
-
-    @property
-    def client(self) -> dict:
-        return self.raw["client"]
+            self.controls.setdefault(c["id"], Control(c["text"], c["visible"], c["enabled"], c["parent"],
+                                                      r["left"], r["top"], r["width"], r["height"]))
 
     def control(self, control_id: int) -> Control:
         if control_id not in self.controls:
@@ -235,63 +180,19 @@ class WindowDump:
         return self.control(control_id).text
 
     def to_screen(self, x: int, y: int) -> tuple[int, int]:
-        """A point given relative to the client area's origin, on the screen."""
+        """A point relative to the client area's origin, on the screen."""
         return self.client["left"] + x, self.client["top"] + y
 
 
-@dataclass
-class MessageBox:
-    title: str
-    text: str
-    buttons: list[dict]
-    pid: int
-    window: dict
-
-    @property
-    def button_texts(self) -> list[str]:
-        return [b["text"] for b in self.buttons]
-
-
-# --------------------------------------------------------------- trace parsing
-
-_CMDLINE = re.compile(r'CreateProcessInternalW .*?cmdline L"((?:[^"\\]|\\.)*)"(\.\.\.)?')
-
-
-def _unescape_wine(text: str) -> str:
-    """Undoes Wine's debugstr_w: \\n \\r \\t \\" \\\\ and \\XXXX for anything not printable ASCII."""
-    out, i = [], 0
-    while i < len(text):
-        c = text[i]
-        if c != "\\" or i + 1 >= len(text):
-            out.append(c)
-            i += 1
-            continue
-        nxt = text[i + 1]
-        simple = {"n": "\n", "r": "\r", "t": "\t", '"': '"', "\\": "\\"}
-        if nxt in simple:
-            out.append(simple[nxt])
-            i += 2
-        elif re.fullmatch(r"[0-9a-fA-F]{4}", text[i + 1:i + 5]):
-            out.append(chr(int(text[i + 1:i + 5], 16)))
-            i += 5
-        else:
-            out.append(c)
-            i += 1
-    return "".join(out)
-
-
-@dataclass
-class StartedProcess:
-    cmdline: str
-    truncated: bool  # Wine shortens long strings in its traces
-
-
-def started_processes(trace: str) -> list[StartedProcess]:
+def started_processes(trace: str) -> list[str]:
     """Every command line a `WINEDEBUG=trace+process` log shows being started, in order."""
-    found = []
-    for match in _CMDLINE.finditer(trace):
-        found.append(StartedProcess(_unescape_wine(match.group(1)), bool(match.group(2))))
-    return found
+    # Wine's debugstr_w writes \n \r \t \" \\ and \XXXX for what is not printable ASCII.
+    escapes = {"n": "\n", "r": "\r", "t": "\t"}
+
+    def unescape(m):
+        return chr(int(m[1], 16)) if len(m[1]) == 4 else escapes.get(m[1], m[1])
+    return [re.sub(r"\\([0-9a-fA-F]{4}|.)", unescape, m[1])
+            for m in re.finditer(r'CreateProcessInternalW .*?cmdline L"((?:[^"\\]|\\.)*)"', trace)]
 
 
 # ---------------------------------------------------------------------- Wine
@@ -300,58 +201,33 @@ def started_processes(trace: str) -> list[StartedProcess]:
 class WinePrefix:
     """One prefix for the run: made once, then reset between cases."""
 
-    def __init__(self, root: Path, display: Display, probe: Path = PROBE_EXE):
-        self.root = root
+    def __init__(self, root: Path, display: Display):
+        self.root, self.display = root, display
         self.path = root / "prefix"
         self.logs = root / "logs"
-        self.display = display
-        self.probe_exe = probe
         self.originals = root / "wine-originals"
-        self._server: subprocess.Popen | None = None
+        self.drive_c = self.path / "drive_c"
+        self.system32 = self.drive_c / "windows" / "system32"
+        self.d_link = self.path / "dosdevices" / "d:"
+        self.server: subprocess.Popen | None = None
         self.info: dict = {}
 
-    # -- environment and paths
-
     def env(self, **extra: str) -> dict[str, str]:
-        env = dict(os.environ)
-        for key in ("LANGUAGE", "LC_CTYPE", "LC_MESSAGES"):
-            env.pop(key, None)
+        env = {k: v for k, v in os.environ.items() if k not in ("LANGUAGE", "LC_CTYPE", "LC_MESSAGES")}
         env.update({
-            "WINEPREFIX": str(self.path),
-            "WINEDEBUG": "-all",
-            "WINEARCH": "win64",
+            "WINEPREFIX": str(self.path), "WINEDEBUG": "-all", "WINEARCH": "win64",
             # Without these Wine offers to download Mono and Gecko in a dialog.
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
             # The ANSI code page follows the locale: 936 (GBK) as on the target systems.
-            "LANG": "zh_CN.UTF-8",
-            "LC_ALL": "zh_CN.UTF-8",
+            "LANG": "zh_CN.UTF-8", "LC_ALL": "zh_CN.UTF-8",
             "DISPLAY": self.display.name,
         })
-        env.update(extra)
-        return env
-
-    @property
-    def drive_c(self) -> Path:
-        return self.path / "drive_c"
-
-    @property
-    def system32(self) -> Path:
-        return self.drive_c / "windows" / "system32"
-
-    @property
-    def d_link(self) -> Path:
-        return self.path / "dosdevices" / "d:"
+        return env | extra
 
     def unix_path(self, windows_path: str) -> Path:
         """C:\\a\\b -> the prefix's file; D:\\... -> the folder D: points at."""
         p = PureWindowsPath(windows_path)
-        drive = p.drive.lower()
-        link = self.path / "dosdevices" / drive
-        if not link.exists():
-            raise HarnessError(f"drive {p.drive} is not mapped in the prefix")
-        return link.resolve().joinpath(*p.parts[1:])
-
-    # -- the drive D:
+        return (self.path / "dosdevices" / p.drive.lower()).resolve().joinpath(*p.parts[1:])
 
     def map_d(self, folder: Path) -> None:
         folder.mkdir(parents=True, exist_ok=True)
@@ -360,85 +236,65 @@ class WinePrefix:
 
     def unmap_d(self) -> None:
         """A machine without D:."""
-        if self.d_link.is_symlink() or self.d_link.exists():
-            self.d_link.unlink()
+        self.d_link.unlink(missing_ok=True)
 
-    # -- running Wine programs
-
-    def run(self, args: list[str], name: str, timeout: float = 60, cwd: Path | None = None,
-            **env: str) -> int:
+    def run(self, args: list[str], name: str, timeout: float = 60) -> int:
         """Runs a Wine program to its end; its output goes to logs/NAME.log."""
-        self.logs.mkdir(parents=True, exist_ok=True)
         with open(self.logs / f"{name}.log", "ab") as log:
-            return subprocess.run([WINE, *args], env=self.env(**env), stdin=subprocess.DEVNULL,
-                                  stdout=log, stderr=log, cwd=cwd or self.root, timeout=timeout).returncode
+            return subprocess.run([WINE, *args], env=self.env(), stdin=subprocess.DEVNULL, stdout=log,
+                                  stderr=log, cwd=self.root, timeout=timeout).returncode
 
-    def probe(self, *args: str, timeout: float = 20) -> tuple[int, dict | None]:
-        """Runs the probe; returns its exit code and the JSON it wrote, if any."""
+    def probe(self, *args: str) -> tuple[int, dict | None]:
+        """Runs the probe ("{out}" stands for its output file); returns its exit code and JSON."""
         out = self.root / "probe.json"
         out.unlink(missing_ok=True)
-        win_out = "Z:" + str(out).replace("/", "\\")
-        argv = [str(self.probe_exe), *[win_out if a == "{out}" else a for a in args]]
-        code = self.run(argv, "probe", timeout=timeout)
-        data = json.loads(out.read_text(encoding="utf-8")) if out.exists() else None
+        code = self.run([str(PROBE_EXE), *[on_z(out) if a == "{out}" else a for a in args]], "probe", 20)
         if code == 2:
             raise HarnessError(f"probe {' '.join(args)} failed, see {self.logs / 'probe.log'}")
-        return code, data
+        return code, json.loads(out.read_text(encoding="utf-8")) if out.exists() else None
 
     def start_server(self) -> None:
         """A wineserver that outlives short gaps between cases keeps every start in this prefix fast."""
-        if self._server and self._server.poll() is None:
-            return
-        self.logs.mkdir(parents=True, exist_ok=True)
-        log = open(self.logs / "wineserver.log", "ab")
-        self._server = subprocess.Popen([WINESERVER, "-f", "-p30"], env=self.env(), stdin=subprocess.DEVNULL,
-                                        stdout=log, stderr=log)
-        log.close()
+        with open(self.logs / "wineserver.log", "ab") as log:
+            self.server = subprocess.Popen([WINESERVER, "-f", "-p30"], env=self.env(),
+                                           stdin=subprocess.DEVNULL, stdout=log, stderr=log)
 
     def kill_all(self) -> None:
         """Ends every Windows process of the prefix, and its wineserver."""
         subprocess.run([WINESERVER, "-k"], env=self.env(), stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
-        if self._server:
-            try:
-                self._server.wait(10)
-            except subprocess.TimeoutExpired:
-                self._server.kill()
-                self._server.wait()
-            self._server = None
-
-    # -- making and resetting
+        if self.server:
+            self.server.wait(10)
 
     def create(self) -> None:
-        if not self.probe_exe.exists():
-            raise HarnessError(f"{self.probe_exe} is missing: build it with `cmake --build --preset win64`")
-        self.root.mkdir(parents=True, exist_ok=True)
+        for exe in (INSTALLER_EXE, PROBE_EXE):
+            if not exe.exists():
+                raise HarnessError(f"{exe} is missing: build it with `cmake --build --preset win64`")
+        self.logs.mkdir(parents=True)
         self.start_server()
         if self.run(["wineboot", "-i"], "wineboot", timeout=180) != 0:
             raise HarnessError(f"wineboot failed, see {self.logs / 'wineboot.log'}")
-        self._replace_fonts()
-        self._keep_originals()
-        _, info = self.probe("info", "{out}")
-        if not info or info["acp"] != 936:
-            raise HarnessError(f"Wine's ANSI code page is {info and info['acp']}, not 936: is the "
-                               "zh_CN.UTF-8 locale generated (scripts/setup.sh)?")
-        self.info = info
-
-    def _replace_fonts(self) -> None:
-        lines = ["Windows Registry Editor Version 5.00", "",
-                 r"[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]"]
-        lines += [f'"{font}"="{CHINESE_FONT}"' for font in REPLACED_FONTS]
+        # The prefix's UI fonts have no Chinese glyphs: message boxes would show boxes.
         reg = self.root / "fonts.reg"
+        fonts = ("Tahoma", "MS Shell Dlg", "MS Shell Dlg 2", "SimSun", "宋体")
+        lines = ["Windows Registry Editor Version 5.00", "",
+                 r"[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]",
+                 *(f'"{font}"="WenQuanYi Zen Hei"' for font in fonts)]
         reg.write_bytes(("\r\n".join(lines) + "\r\n").encode("utf-16"))
-        win_reg = "Z:" + str(reg).replace("/", "\\")
-        if self.run(["regedit", "/S", win_reg], "regedit") != 0:
+        if self.run(["regedit", "/S", on_z(reg)], "regedit") != 0:
             raise HarnessError(f"regedit failed, see {self.logs / 'regedit.log'}")
+        self.originals.mkdir()
+        for entry in self.components():
+            shutil.copy2(entry, self.originals / entry.name.lower())
+        _, self.info = self.probe("info", "{out}")
+        if self.info["acp"] != 936:
+            raise HarnessError(f"Wine's ANSI code page is {self.info['acp']}, not 936: is the "
+                               "zh_CN.UTF-8 locale generated (scripts/setup.sh)?")
 
-    def _keep_originals(self) -> None:
-        self.originals.mkdir(exist_ok=True)
-        for entry in self.system32.iterdir():
-            if entry.name.lower() in {c.lower() for c in COMPONENTS}:
-                shutil.copy2(entry, self.originals / entry.name.lower())
+    def components(self) -> list[Path]:
+        """What the system folder holds under the components' names, whatever their case."""
+        names = {c.lower() for c in COMPONENTS}
+        return [e for e in self.system32.iterdir() if e.name.lower() in names]
 
     def wine_original(self, component: str) -> bytes | None:
         """The file Wine itself shipped under a component's name, if any."""
@@ -450,24 +306,13 @@ class WinePrefix:
 
     def reset(self, extra_folders: tuple[str, ...] = ()) -> None:
         """Removes what the installer may have written: markers, components, given folders, D:'s contents."""
-        for name in MARKERS_ON_C:
-            for entry in self.drive_c.iterdir():
-                if entry.name.lower() == name:
-                    entry.unlink()
-        names = {c.lower() for c in COMPONENTS}
-        for entry in self.system32.iterdir():
-            if entry.name.lower() in names:
-                shutil.rmtree(entry) if entry.is_dir() and not entry.is_symlink() else entry.unlink()
-        for folder in extra_folders:
-            target = self.unix_path(folder)
-            if target.is_dir() and not target.is_symlink():
-                shutil.rmtree(target)
-        if self.d_link.exists():
-            for entry in self.d_link.resolve().iterdir():
-                if entry.is_dir() and not entry.is_symlink():
-                    shutil.rmtree(entry)
-                else:
-                    entry.unlink()
+        markers = [e for e in self.drive_c.iterdir() if e.name.lower() in ("norqoem.dat", "norq_url.dat")]
+        d_entries = list(self.d_link.resolve().iterdir()) if self.d_link.exists() else []
+        for entry in [*markers, *self.components(), *map(self.unix_path, extra_folders), *d_entries]:
+            if entry.is_dir() and not entry.is_symlink():
+                shutil.rmtree(entry)
+            else:
+                entry.unlink(missing_ok=True)
 
 
 # -------------------------------------------------------------------- servers
@@ -477,61 +322,45 @@ class SilentServer:
     """A loopback host that accepts connections and never answers: a request to it
     stays pending until the client's own time-out."""
 
-    def __init__(self, port: int, host: str = "127.0.0.1"):
-        self.address = (host, port)
-        self._listener: socket.socket | None = None
-        self._held: list[socket.socket] = []
-        self._thread: threading.Thread | None = None
-        self._stopping = threading.Event()
+    def __init__(self, port: int):
+        self.port = port
+        self.held: list[socket.socket] = []
 
     def __enter__(self) -> "SilentServer":
-        listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self.listener = socket.socket()
+        self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         try:
-            listener.bind(self.address)
+            self.listener.bind(("127.0.0.1", self.port))
         except OSError as error:
-            listener.close()
-            raise HarnessError(f"cannot listen on {self.address[0]}:{self.address[1]} ({error}); "
-                               "run the suite in its own network namespace (scripts/test.sh does)") from None
-        listener.listen(16)
-        listener.settimeout(0.2)
-        self._listener = listener
-        self._thread = threading.Thread(target=self._hold, daemon=True)
-        self._thread.start()
+            self.listener.close()
+            raise HarnessError(f"cannot listen on 127.0.0.1:{self.port} ({error}); "
+                               + NAMESPACE_HINT) from None
+        self.listener.listen(16)
+        threading.Thread(target=self._hold, daemon=True).start()
         return self
 
     def _hold(self) -> None:
-        while not self._stopping.is_set():
-            try:
-                connection, _ = self._listener.accept()
-            except socket.timeout:
-                continue
-            except OSError:
-                return
-            self._held.append(connection)
+        with contextlib.suppress(OSError):  # the listener was shut
+            while True:
+                self.held.append(self.listener.accept()[0])
 
     @property
     def connections(self) -> int:
-        return len(self._held)
+        return len(self.held)
 
     def __exit__(self, *exc) -> None:
-        self._stopping.set()
-        if self._thread:
-            self._thread.join(2)
-        for connection in self._held:
+        self.listener.shutdown(socket.SHUT_RDWR)  # wakes the blocked accept
+        self.listener.close()
+        for connection in self.held:
             connection.close()
-        if self._listener:
-            self._listener.close()
 
 
-def require_free_ports(*ports: int, host: str = "127.0.0.1") -> None:
+def require_free_ports(*ports: int) -> None:
     """A case that needs nobody to answer on these ports fails early if something does."""
     for port in ports:
-        with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
-            s.settimeout(1)
-            if s.connect_ex((host, port)) == 0:
-                raise HarnessError(f"something listens on {host}:{port}; run the suite in its own "
-                                   "network namespace (scripts/test.sh does)")
+        with socket.socket() as s:
+            if s.connect_ex(("127.0.0.1", port)) == 0:
+                raise HarnessError(f"something listens on 127.0.0.1:{port}; {NAMESPACE_HINT}")
 
 
 # ------------------------------------------------------------------ installer
@@ -541,76 +370,55 @@ class Installer:
     """One run of the installer: the Wine process and what a user sees of it."""
 
     def __init__(self, prefix: WinePrefix, process: subprocess.Popen, logdir: Path, trace: Path | None):
-        self.prefix = prefix
-        self.process = process
-        self.logdir = logdir
-        self.trace_path = trace
+        self.prefix, self.process, self.logdir, self.trace_path = prefix, process, logdir, trace
 
-    # -- seeing
-
-    def main_window(self, shown_only: bool = True) -> WindowDump | None:
-        """The main window as the probe sees it; a hidden one counts only with shown_only=False."""
+    def main_window(self) -> WindowDump | None:
+        """The main window as the probe sees it, if it is shown."""
         code, data = self.prefix.probe("dump", MAIN_CAPTION, "{out}")
-        if code != 0 or not data or not data.get("found"):
-            return None
-        if shown_only and not data["visible"]:
-            return None
-        return WindowDump.parse(data)
+        return WindowDump(data) if code == 0 and data["visible"] else None
+
+    def message_box(self, title: str = MESSAGE_TITLE) -> SimpleNamespace | None:
+        """A shown message box: its title, text, buttons ({id, text}), pid and window rect."""
+        code, data = self.prefix.probe("msgbox", title, "{out}")
+        return SimpleNamespace(**data) if code == 0 else None
+
+    def _wait_shown(self, look, what: str, timeout: float):
+        def shown():
+            self._fail_if_ended(what)
+            return look()
+        return wait_until(shown, timeout, what)
 
     def wait_main_window(self, timeout: float = 30) -> WindowDump:
-        def shown():
-            self._fail_if_ended("its main window")
-            return self.main_window()
-        return wait_until(shown, timeout, f'the window "{MAIN_CAPTION}"')
+        return self._wait_shown(self.main_window, f'the window "{MAIN_CAPTION}"', timeout)
 
-    def message_box(self, title: str = MESSAGE_TITLE) -> MessageBox | None:
-        code, data = self.prefix.probe("msgbox", title, "{out}")
-        if code != 0 or not data or not data.get("found"):
-            return None
-        return MessageBox(data["title"], data["text"], data["buttons"], data["pid"], data["window"])
-
-    def wait_message_box(self, title: str = MESSAGE_TITLE, timeout: float = 30) -> MessageBox:
-        def shown():
-            self._fail_if_ended(f'a message box "{title}"')
-            return self.message_box(title)
-        return wait_until(shown, timeout, f'a message box titled "{title}"')
+    def wait_message_box(self, title: str = MESSAGE_TITLE, timeout: float = 30) -> SimpleNamespace:
+        return self._wait_shown(lambda: self.message_box(title), f'a message box titled "{title}"', timeout)
 
     def screenshot(self, name: str = "screen") -> Screenshot:
         return self.prefix.display.screenshot(self.logdir / f"{name}.png")
 
-    def wait_painted(self, rect: dict | None = None, timeout: float = 10) -> Screenshot:
-        """A screenshot taken once the box (the main window by default) looks the same twice running."""
-        if rect is None:
-            rect = self.wait_main_window(timeout).window
+    def wait_painted(self, rect: dict, timeout: float = 10) -> Screenshot:
+        """A screenshot taken once the box looks the same twice running."""
         box = (rect["left"], rect["top"], rect["right"], rect["bottom"])
-        last: list[bytes] = []
+        last: list[list[bytes]] = []
 
         def settled():
             shot = self.screenshot("painted")
-            pixels = shot.region(*box)
-            same = bool(last) and last[0] == pixels
+            pixels = list(shot.rows(*box))
+            same = last == [pixels]
             last[:] = [pixels]
             return shot if same else None
         return wait_until(settled, timeout, "the window to finish painting", interval=0.2)
 
-    # -- acting
+    def _post(self, command: str, title: str, what: str) -> None:
+        if self.prefix.probe(command, title)[0] != 0:
+            raise HarnessError(f'no {what} "{title}"')
 
     def press_ok(self, title: str = MESSAGE_TITLE) -> None:
-        code, _ = self.prefix.probe("press-ok", title)
-        if code != 0:
-            raise HarnessError(f'no message box "{title}" to press OK on')
-
-    def click(self, control_id: int, title: str = MAIN_CAPTION) -> None:
-        code, _ = self.prefix.probe("click", title, str(control_id))
-        if code != 0:
-            raise HarnessError(f'no button {control_id} in "{title}" to click')
+        self._post("press-ok", title, "message box to press OK on:")
 
     def close(self, title: str = MAIN_CAPTION) -> None:
-        code, _ = self.prefix.probe("close", title)
-        if code != 0:
-            raise HarnessError(f'no window "{title}" to close')
-
-    # -- ending
+        self._post("close", title, "window to close:")
 
     @property
     def running(self) -> bool:
@@ -632,67 +440,46 @@ class Installer:
             raise HarnessError(f"the installer ended (exit code {self.process.returncode}) "
                                f"before showing {what}; logs in {self.logdir}")
 
-    # -- its traces
-
-    def trace(self) -> str:
-        if not self.trace_path:
-            raise HarnessError("the installer was started without trace=True")
-        return self.trace_path.read_text(encoding="utf-8", errors="replace")
-
-    def started_processes(self) -> list[StartedProcess]:
-        return started_processes(self.trace())
+    def started_processes(self) -> list[str]:
+        """The command lines it started, from its trace (start it with trace=True)."""
+        return started_processes(self.trace_path.read_text(encoding="utf-8", errors="replace"))
 
 
 class Machine:
     """One test case's view of the prefix: places and starts installers, resets after."""
 
     def __init__(self, prefix: WinePrefix, workdir: Path):
-        self.prefix = prefix
-        self.workdir = workdir
+        self.prefix, self.workdir = prefix, workdir
         self.d_folder = workdir / "drive_d"
-        self.folders: list[str] = []
-        self.files: list[Path] = []
+        self.folders = [INSTALL_FOLDER]
         self.installers: list[Installer] = []
         prefix.reset()  # a case starts from a machine without markers or components
         prefix.map_d(self.d_folder)
 
-    def place(self, folder: str = r"C:\norq_e2e", oem: bytes | None = b"",
-              exe: Path = INSTALLER_EXE) -> str:
-        """Puts the installer (and, unless oem is None, a norqoem.dat with those bytes) in a Windows folder."""
-        if not exe.exists():
-            raise HarnessError(f"{exe} is missing: build it with `cmake --build --preset win64`")
-        target = self.prefix.unix_path(folder)
+    def place(self, oem: bytes | None = b"") -> str:
+        """Puts the installer (and, unless oem is None, a norqoem.dat with those bytes) in INSTALL_FOLDER."""
+        target = self.file(INSTALL_FOLDER)
         target.mkdir(parents=True, exist_ok=True)
-        placed = [target / INSTALLER_NAME]
-        shutil.copy2(exe, placed[0])
+        shutil.copy2(INSTALLER_EXE, target / INSTALLER_EXE.name)
         if oem is not None:
-            placed.append(target / "norqoem.dat")
-            placed[-1].write_bytes(oem)
-        if PureWindowsPath(folder).parts[1:]:
-            self.folders.append(folder)
-        else:  # a drive's root: only what was put there goes afterwards
-            self.files += placed
-        return str(PureWindowsPath(folder) / INSTALLER_NAME)
+            (target / "norqoem.dat").write_bytes(oem)
+        return str(PureWindowsPath(INSTALL_FOLDER) / INSTALLER_EXE.name)
 
-    def start(self, exe: str, args: list[str] | str = (), trace: bool = False, **env: str) -> Installer:
-        """Starts a placed installer; `args` words are joined by blanks into its command line."""
-        words = args.split() if isinstance(args, str) else list(args)
+    def start(self, exe: str, args: str = "", trace: bool = False) -> Installer:
+        """Starts a Windows program; `args` words are joined by blanks into its command line."""
         logdir = self.workdir / f"run{len(self.installers) + 1}"
         logdir.mkdir(parents=True, exist_ok=True)
         trace_path = logdir / "trace.log" if trace else None
-        if trace:
-            env.setdefault("WINEDEBUG", "trace+process")
-        cwd = self.prefix.unix_path(str(PureWindowsPath(exe).parent))
+        env = self.prefix.env(**({"WINEDEBUG": "trace+process"} if trace else {}))
+        cwd = self.file(str(PureWindowsPath(exe).parent))
         with open(logdir / "stdout.log", "wb") as out, open(trace_path or logdir / "stderr.log", "wb") as err:
-            process = subprocess.Popen([WINE, exe, *words], env=self.prefix.env(**env), cwd=cwd,
-                                       stdin=subprocess.DEVNULL, stdout=out, stderr=err)
-        installer = Installer(self.prefix, process, logdir, trace_path)
-        self.installers.append(installer)
-        return installer
+            process = subprocess.Popen([WINE, exe, *args.split()], env=env, cwd=cwd, stdin=subprocess.DEVNULL,
+                                       stdout=out, stderr=err)
+        self.installers.append(Installer(self.prefix, process, logdir, trace_path))
+        return self.installers[-1]
 
-    def launch(self, oem: bytes | None = gbk("测试版\r\n"), folder: str = r"C:\norq_e2e",
-               args: list[str] | str = (), trace: bool = False) -> Installer:
-        return self.start(self.place(folder, oem), args, trace)
+    def launch(self, oem: bytes | None = gbk("测试版\r\n"), args: str = "", trace: bool = False):
+        return self.start(self.place(oem), args, trace)
 
     def file(self, windows_path: str) -> Path:
         return self.prefix.unix_path(windows_path)
@@ -701,27 +488,15 @@ class Machine:
         return {e.name for e in self.prefix.drive_c.iterdir()}
 
     def drive_d_entries(self) -> set[str]:
-        return {e.name for e in self.d_folder.iterdir()} if self.d_folder.exists() else set()
+        return {e.name for e in self.d_folder.iterdir()}
 
     def finish(self) -> None:
         """Ends what the case left running and removes what it wrote."""
         for installer in self.installers:
             installer.kill()
         # A process the installer started (or a window left over) must not meet the next case.
-        _, seen = self.prefix.probe("windows", "{out}")
-        if seen and seen["windows"]:
+        if self.prefix.probe("windows", "{out}")[1]["windows"]:
             self.prefix.kill_all()
             self.prefix.start_server()
-        for placed in self.files:
-            placed.unlink(missing_ok=True)
         self.prefix.map_d(self.d_folder)
         self.prefix.reset(tuple(self.folders))
-
-
-def make_session_root() -> Path:
-    base = os.environ.get("NORQ_E2E_TMP")
-    return Path(tempfile.mkdtemp(prefix="norq-e2e-", dir=base))
-
-
-def remove_tree(path: Path) -> None:
-    shutil.rmtree(path, ignore_errors=True)

@@ -12,7 +12,7 @@ import time
 import urllib.request
 from pathlib import Path
 
-from harness import REPO, HarnessError, wait_until
+from harness import NAMESPACE_HINT, REPO, HarnessError, wait_until
 
 SCRIPTED = Path(__file__).with_name("scripted_server.py")
 NGINX = shutil.which("nginx") or "/usr/sbin/nginx"
@@ -20,32 +20,33 @@ PUBLISH = REPO / "build" / "native" / "norq-publish"
 
 
 class ScriptedServer:
-    """One scripted_server.py process; `script()` replaces its answers."""
+    """One scripted_server.py process on a loopback port; `script()` replaces its answers."""
 
-    def __init__(self, workdir: Path, port: int = 0):
-        self.workdir = workdir
-        self.log = workdir / "requests.log"
-        port_file = workdir / "port"
+    def __init__(self, workdir: Path, port: int):
         workdir.mkdir(parents=True, exist_ok=True)
-        port_file.unlink(missing_ok=True)
-        self.process = subprocess.Popen(
-            [sys.executable, str(SCRIPTED), "--port", str(port), "--port-file", str(port_file), "--log", str(self.log)],
-            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=open(workdir / "server.err", "wb"))
-        self.port = int(wait_until(lambda: port_file.exists() and port_file.read_text().strip(), 10,
-                                   "the scripted server to listen"))
+        self.port, self.log = port, workdir / "requests.log"
+        ready, errors = workdir / "ready", workdir / "server.err"
+        ready.unlink(missing_ok=True)
+        with open(errors, "wb") as err:
+            self.process = subprocess.Popen([sys.executable, str(SCRIPTED), "--port", str(port),
+                                             "--ready", str(ready), "--log", str(self.log)],
+                                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=err)
+        wait_until(lambda: ready.exists() or self.process.poll() is not None, 10,
+                   "the scripted server to listen")
+        if not ready.exists():
+            raise HarnessError(f"the scripted server did not start on port {port} ({NAMESPACE_HINT}?):\n"
+                               + errors.read_text())
 
     @property
     def base(self) -> str:
         return f"http://127.0.0.1:{self.port}"
 
     def script(self, answers: dict) -> None:
-        request = urllib.request.Request(self.base + "/__script", data=json.dumps(answers).encode(), method="POST")
-        with urllib.request.urlopen(request, timeout=5):
-            pass
+        urllib.request.urlopen(self.base + "/__script", data=json.dumps(answers).encode(), timeout=5).close()
         self.log.write_text("")
 
     def requests(self) -> list[str]:
-        return self.log.read_text().splitlines() if self.log.exists() else []
+        return self.log.read_text().splitlines()
 
     def stop(self) -> None:
         self.process.kill()
@@ -66,20 +67,15 @@ class NginxSite:
     def __init__(self, workdir: Path, tree: Path, primary: int, secondary: int, download: int):
         self.run = workdir / "nginx"
         self.run.mkdir(parents=True, exist_ok=True)
-        self.ports = (primary, secondary, download)
         # nginx's workers read the tree as an unprivileged user.
-        for folder in [tree, *tree.parents]:
-            if folder == Path("/"):
-                break
+        for folder in [tree, *tree.parents[:-1]]:
             os.chmod(folder, os.stat(folder).st_mode | 0o005)
-        config = self.run / "nginx.conf"
-        rendered = subprocess.run(["bash", str(REPO / "scripts" / "render-nginx.sh"), str(self.run), str(tree),
-                                   "127.0.0.1", str(primary), str(secondary), str(download)],
-                                  capture_output=True, text=True, check=True).stdout
-        config.write_text(rendered)
-        self.config = config
-        started = subprocess.run([NGINX, "-p", str(self.run), "-c", str(config), "-e", str(self.run / "error.log")],
-                                 capture_output=True, text=True)
+        self.config = self.run / "nginx.conf"
+        self.config.write_text(subprocess.run(
+            ["bash", str(REPO / "scripts" / "render-nginx.sh"), str(self.run), str(tree), "127.0.0.1",
+             str(primary), str(secondary), str(download)], capture_output=True, text=True, check=True).stdout)
+        started = subprocess.run([NGINX, "-p", str(self.run), "-c", str(self.config),
+                                  "-e", str(self.run / "error.log")], capture_output=True, text=True)
         if started.returncode != 0:
             raise HarnessError(f"nginx did not start: {started.stderr}")
         wait_until(lambda: (self.run / "nginx.pid").exists(), 10, "nginx to start")
@@ -93,5 +89,6 @@ class NginxSite:
         return [line.split('"')[1].split()[1] for line in self.requests()]
 
     def stop(self) -> None:
-        subprocess.run([NGINX, "-p", str(self.run), "-c", str(self.config), "-s", "stop"], capture_output=True)
+        subprocess.run([NGINX, "-p", str(self.run), "-c", str(self.config), "-s", "stop"],
+                       capture_output=True)
         time.sleep(0.2)

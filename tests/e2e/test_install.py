@@ -37,7 +37,7 @@ def registration(name: str) -> str:
 
 def registrations(app) -> list[str]:
     """The command lines the installer started through cmd.exe, in order."""
-    return [p.cmdline for p in app.started_processes() if p.cmdline.lower().startswith("cmd.exe")]
+    return [cmdline for cmdline in app.started_processes() if cmdline.lower().startswith("cmd.exe")]
 
 
 @pytest.fixture(scope="session")
