@@ -202,17 +202,26 @@ def test_a_body_beyond_4_gib(machine, server, tmp_path):
     # 64-bit sizes keep the percentage of a body this size rising between 0% and
     # 100% while it arrives, and the bar on its track.
     arriving, arrived, deadline, spooled = [], 0.0, started + 1800, False
+    # Saving the body takes many seconds on the window's thread: the window must
+    # keep answering (Windows calls a window hung after 5 s of silence) and show it.
+    answered, longest_silence, saving_seen = started, 0.0, False
     while len(server.requests()) < 3:  # the next component is asked once this one is saved
         assert time.monotonic() < deadline, "the big body was not saved in 30 minutes"
         window = app.main_window()
+        now = time.monotonic()
+        if window and window.text(STATE_TEXT):
+            longest_silence, answered = max(longest_silence, now - answered), now
+            saving_seen = saving_seen or window.text(STATE_TEXT) == "请求已经完成，并且所有数据均已接收到"
         if window and window.text(STATE_TEXT) == "正在下载...comcat.dll" and window.text(PERCENT):
             arriving.append(percent(window))
-            arrived = time.monotonic() - started
+            arrived = now - started
             spooled = spooled or bool(spools())
             assert 0 <= window.control(BAR).width <= BAR_TRACK_PX
     took = time.monotonic() - started
-    # The save runs on the window's thread, which answers nothing meanwhile.
-    print(f"\n{BIG} bytes: last seen arriving after {arrived:.0f} s, saved after {took:.0f} s")
+    print(f"\n{BIG} bytes: last seen arriving after {arrived:.0f} s, saved after {took:.0f} s, "
+          f"longest silence of the window {longest_silence:.1f} s")
+    assert saving_seen, "the window never showed the body being saved"
+    assert longest_silence < 5, f"the window answered nothing for {longest_silence:.1f} s"
     assert target.stat().st_size == BIG
     assert any(0 < p < 100 for p in arriving) and arriving == sorted(arriving) and arriving[-1] <= 100, arriving
     with open(source, "rb") as want, open(target, "rb") as got:

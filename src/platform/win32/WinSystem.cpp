@@ -74,6 +74,8 @@ std::wstring SystemFolder() {
   }
 }
 
+constexpr std::uint64_t kSyncEvery = 64ull << 20;
+
 class WinTargetFile final : public TargetFile {
  public:
   WinTargetFile(std::wstring target, std::wstring temporary, UniqueFile file)
@@ -129,7 +131,15 @@ class WinTargetFile final : public TargetFile {
 
   void Flush() {
     WriteAll(file_.get(), buffer_.data(), buffer_.size(), temporary_);
+    unsynced_ += buffer_.size();
     buffer_.clear();
+    // The data must be on the disk before the rename. Syncing as the file grows
+    // spreads that wait over the writing, where the window still paints,
+    // instead of one long silence at the end of a large file.
+    if (unsynced_ >= kSyncEvery) {
+      CheckFile(::FlushFileBuffers(file_.get()), L"FlushFileBuffers", temporary_);
+      unsynced_ = 0;
+    }
   }
 
   // Nothing can be reported from here: this runs while another failure is on
@@ -145,6 +155,7 @@ class WinTargetFile final : public TargetFile {
   std::wstring temporary_;
   UniqueFile file_;
   std::vector<std::uint8_t> buffer_;
+  std::uint64_t unsynced_ = 0;
   bool done_ = false;
 };
 

@@ -11,7 +11,7 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"NorqInstallerForm";
 constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr int kFontPoints = 9;
-constexpr ULONGLONG kQueueLookMs = 200;
+constexpr ULONGLONG kQueueLookMs = 10;
 
 std::size_t IndexOf(ControlId id) {
   for (std::size_t i = 0; i < kLayout.size(); ++i) {
