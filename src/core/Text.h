@@ -10,8 +10,17 @@ namespace norq {
 // character.
 std::string_view FirstLine(std::string_view bytes);
 
-// The arguments of a Windows command line: the text after the program's name
-// (quoted or not) and the blanks that follow it, kept to its last character.
-std::wstring ArgumentsOf(std::wstring_view commandLine);
+// A Windows command line cut as the system cuts it: the program's name
+// (quoted or not, without its quotes) and the arguments, which are the text
+// after the name and the blanks that follow it, kept to their last character.
+struct CommandLineParts {
+  std::wstring_view program;
+  std::wstring_view arguments;
+};
+CommandLineParts SplitCommandLine(std::wstring_view commandLine);
+
+inline std::wstring ArgumentsOf(std::wstring_view commandLine) {
+  return std::wstring(SplitCommandLine(commandLine).arguments);
+}
 
 }  // namespace norq

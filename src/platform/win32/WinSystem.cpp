@@ -45,8 +45,6 @@ struct ItemListTraits {
 };
 using UniqueItemList = Unique<ItemListTraits>;
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
-
 void WriteAll(HANDLE file, const std::uint8_t* data, std::size_t size, const std::wstring& subject) {
   while (size > 0) {
     const auto chunk = static_cast<DWORD>(std::min(size, kMaxWriteCall));
@@ -181,18 +179,7 @@ bool SearchFoundNothing(std::uint32_t error) {
 }
 
 std::wstring BareProgramName(std::wstring_view commandLine) {
-  std::size_t begin = 0;
-  while (begin < commandLine.size() && IsBlank(commandLine[begin])) ++begin;
-  std::wstring_view token;
-  if (begin < commandLine.size() && commandLine[begin] == L'"') {
-    const auto close = commandLine.find(L'"', begin + 1);
-    const auto end = close == std::wstring_view::npos ? commandLine.size() : close;
-    token = commandLine.substr(begin + 1, end - begin - 1);
-  } else {
-    std::size_t end = begin;
-    while (end < commandLine.size() && !IsBlank(commandLine[end])) ++end;
-    token = commandLine.substr(begin, end - begin);
-  }
+  const std::wstring_view token = SplitCommandLine(commandLine).program;
   if (token.empty() || token.find_first_of(L"\\/:") != std::wstring_view::npos) return {};
   return std::wstring(token);
 }
