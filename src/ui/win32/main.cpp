@@ -2,6 +2,8 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <optional>
+
 #include "core/RuntimeError.h"
 #include "ui/EventGuard.h"
 #include "ui/win32/MainWindow.h"
@@ -20,13 +22,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);
 
-  norq::win32::MainWindow window(instance);
+  // Made inside the guard: its transfer components create windows of their own.
+  std::optional<norq::win32::MainWindow> window;
   try {
     if (FAILED(com)) throw norq::RuntimeError(norq::ErrorNumber::InternalError, L"CoInitializeEx", static_cast<std::uint32_t>(com));
-    window.Create();
+    window.emplace(instance);
+    window->Create();
   } catch (const norq::RuntimeError& error) {
     ::MessageBoxW(nullptr, error.ReportText().c_str(), norq::kErrorReportTitle, MB_ICONHAND);
     return 1;
   }
-  return window.Run();
+  return window->Run();
 }
