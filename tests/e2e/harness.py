@@ -411,8 +411,13 @@ class Installer:
         return wait_until(settled, timeout, "the window to finish painting", interval=0.2)
 
     def _post(self, command: str, title: str, what: str) -> None:
-        if self.prefix.probe(command, title)[0] != 0:
-            raise HarnessError(f'no {what} "{title}"')
+        # A probe that misses once (Wine starting it slowly, say) gets a few more tries.
+        deadline = time.monotonic() + 5
+        while self.prefix.probe(command, title)[0] != 0:
+            if time.monotonic() > deadline or not self.running:
+                ended = "still runs" if self.running else f"had ended with exit code {self.process.returncode}"
+                raise HarnessError(f'no {what} "{title}"; the installer {ended}; logs in {self.logdir}')
+            time.sleep(0.2)
 
     def press_ok(self, title: str = MESSAGE_TITLE) -> None:
         self._post("press-ok", title, "message box to press OK on:")
