@@ -17,26 +17,59 @@ add_library(norq_win32 STATIC
   src/platform/win32/WinError.cpp
   src/platform/win32/WinSystem.cpp
   src/platform/win32/WinInetTransfer.cpp
+  src/platform/win32/SystemLibrary.cpp
+  src/platform/win32/Cng.cpp
 )
-target_link_libraries(norq_win32 PUBLIC norq_core wininet)
+# No import of wininet or bcrypt: both are loaded from the system folder at run time.
+target_link_libraries(norq_win32 PUBLIC norq_core)
 target_compile_definitions(norq_win32 PRIVATE NORQ_NET_TIMEOUT_MS=${NORQ_NET_TIMEOUT_MS})
 
-add_executable(norq_installer WIN32
-  src/ui/win32/main.cpp
-  src/ui/win32/MainWindow.cpp
-  src/ui/win32/ControlWindows.cpp
-  res/norq_installer.rc
-)
-add_dependencies(norq_installer norq_art)
 set_source_files_properties(res/norq_installer.rc PROPERTIES
   OBJECT_DEPENDS "${NORQ_ART_DIR}/norq.ico;${NORQ_ART_DIR}/logo.bmp;${CMAKE_SOURCE_DIR}/res/norq_installer.manifest")
-target_include_directories(norq_installer PRIVATE ${NORQ_ART_DIR} ${CMAKE_SOURCE_DIR}/res)
-target_link_libraries(norq_installer PRIVATE norq_win32 wininet shell32 user32 gdi32 kernel32 ole32 comctl32)
-if(NOT MSVC)
-  target_link_options(norq_installer PRIVATE -municode -static -static-libgcc -static-libstdc++)
-  if(CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
-    target_link_options(norq_installer PRIVATE -s)
+
+# One installer program; `key_pem` is the index key compiled in, or empty.
+function(norq_add_installer target key_pem)
+  add_executable(${target} WIN32
+    src/ui/win32/main.cpp
+    src/ui/win32/MainWindow.cpp
+    src/ui/win32/ControlWindows.cpp
+    src/trust/BuiltInKey.cpp
+    res/norq_installer.rc
+  )
+  add_dependencies(${target} norq_art)
+  if(NOT key_pem STREQUAL "")
+    target_compile_definitions(${target} PRIVATE "NORQ_INDEX_KEY_PEM=\"${key_pem}\"")
   endif()
+  target_include_directories(${target} PRIVATE ${NORQ_ART_DIR} ${CMAKE_SOURCE_DIR}/res)
+  target_link_libraries(${target} PRIVATE norq_win32 shell32 user32 gdi32 kernel32 ole32 comctl32)
+  if(NOT MSVC)
+    # Windows Vista or later, which its imports already need.
+    target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++
+      -Wl,--major-subsystem-version,6 -Wl,--minor-subsystem-version,0
+      -Wl,--major-os-version,6 -Wl,--minor-os-version,0)
+    if(CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
+      target_link_options(${target} PRIVATE -s)
+    endif()
+  endif()
+endfunction()
+
+norq_add_installer(norq_installer "${NORQ_INDEX_KEY_PEM}")
+
+# The tests' own vendor: a key pair made once per build folder (never
+# committed), and the installer that trusts it. The end-to-end tests and the
+# demo sign the trees they publish with its private half.
+if(NORQ_TEST_INDEX_KEY)
+  set(NORQ_TEST_KEY_DIR ${CMAKE_BINARY_DIR}/test-key)
+  if(NOT EXISTS ${NORQ_TEST_KEY_DIR}/public.pem)
+    find_program(NORQ_OPENSSL openssl REQUIRED)
+    file(MAKE_DIRECTORY ${NORQ_TEST_KEY_DIR})
+    execute_process(COMMAND ${NORQ_OPENSSL} ecparam -name prime256v1 -genkey -noout -out ${NORQ_TEST_KEY_DIR}/private.pem
+                    COMMAND_ERROR_IS_FATAL ANY)
+    execute_process(COMMAND ${NORQ_OPENSSL} ec -in ${NORQ_TEST_KEY_DIR}/private.pem -pubout -out ${NORQ_TEST_KEY_DIR}/public.pem
+                    COMMAND_ERROR_IS_FATAL ANY)
+  endif()
+  norq_read_index_key(${NORQ_TEST_KEY_DIR}/public.pem NORQ_TEST_KEY_PEM)
+  norq_add_installer(norq_installer_keyed "${NORQ_TEST_KEY_PEM}")
 endif()
 
 include(${CMAKE_SOURCE_DIR}/tests/probe/CMakeLists.txt)

@@ -1,6 +1,7 @@
 #include "core/RuntimeError.h"
 #include "core/Subscript.h"
 #include "install/Manifest.h"
+#include "trust/BodyCheck.h"
 #include "ui/FrmUpdate.h"
 
 namespace norq {
@@ -44,6 +45,10 @@ void FrmUpdate::InstallNext() {
     }
     ui_.SetVisible(ControlId::Picture_http, true);
     ui_.SetWidth(ControlId::Picture1, 0);
+    // The lists follow the manifest table, so entry n is the index's line n - 1.
+    std::optional<IndexLine> pinned;
+    if (indexKey_) pinned = index_.at(static_cast<std::size_t>(CurIndex - 1));
+    inet1_.ExpectBody(CheckForName(ElementAt(NameArr, CurIndex), std::move(pinned)));
     inet1_.Execute(ElementAt(UrlArr, CurIndex), L"GET");
     return;
   }

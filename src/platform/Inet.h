@@ -3,9 +3,13 @@
 // depends on exactly this interface; platform/win32/WinInetTransfer is the real
 // one, over WinINet on a worker thread.
 #include <cstdint>
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "trust/BodyCheck.h"
 
 namespace norq {
 
@@ -33,6 +37,12 @@ class Inet {
   // text on any failure, a status other than 2xx included. The window keeps
   // painting meanwhile.
   virtual std::wstring OpenURL(const std::wstring& url) = 0;
+  // Blocks like OpenURL and returns the body's bytes as they came; nothing on
+  // any failure, and for a body longer than `cap`.
+  virtual std::optional<std::string> FetchBytes(const std::wstring& url, std::size_t cap) = 0;
+  // The next Execute's body must pass this check; one that does not ends in
+  // icError like any failed transfer, so no caller ever sees it.
+  virtual void ExpectBody(BodyCheck check) = 0;
   // Starts a request and returns at once; it reports through StateChanged.
   virtual void Execute(const std::wstring& url, const std::wstring& operation) = 0;
   // A header of the completed response, the name matched in any letter case;

@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+
+#include "trust/Signature.h"
 
 namespace norq {
 
@@ -66,6 +69,10 @@ class System {
   virtual std::wstring AppPath() = 0;
   // The command-line text after the program's name and the blanks after it.
   virtual std::wstring CommandLine() = 0;
+
+  // Whether `signature` is the key's ECDSA signature of the SHA-256 of `message`,
+  // checked with the system's own cryptography.
+  virtual bool VerifySignature(const P256PublicKey& key, std::string_view message, const P256Signature& signature) = 0;
 
   // User interaction and the end of the program.
   virtual int MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) = 0;

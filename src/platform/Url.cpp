@@ -12,4 +12,11 @@ std::wstring RequestAddress(const std::wstring& url) {
   return clean;
 }
 
+bool IsSecureAddress(const std::wstring& url) {
+  constexpr std::wstring_view kScheme = L"https://";
+  if (url.size() < kScheme.size()) return false;
+  return std::equal(kScheme.begin(), kScheme.end(), url.begin(),
+                    [](wchar_t want, wchar_t c) { return want == (c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c); });
+}
+
 }  // namespace norq

@@ -8,4 +8,7 @@ namespace norq {
 // browsers do when they parse an address. Everything else is left as it is.
 std::wstring RequestAddress(const std::wstring& url);
 
+// Whether an address is https (the scheme in any letter case).
+bool IsSecureAddress(const std::wstring& url);
+
 }  // namespace norq

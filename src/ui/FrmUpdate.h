@@ -9,13 +9,18 @@
 
 #include "platform/Inet.h"
 #include "platform/System.h"
+#include "trust/Signature.h"
+#include "trust/TreeIndex.h"
 #include "ui/Controls.h"
 
 namespace norq {
 
 class FrmUpdate {
  public:
-  FrmUpdate(System& system, Inet& inet1, Inet& inet2);
+  // With a key, only a server whose tree index the key signed is used, and
+  // every body is checked against that index.
+  FrmUpdate(System& system, Inet& inet1, Inet& inet2,
+            std::optional<P256PublicKey> indexKey = BuiltInIndexKey());
   FrmUpdate(const FrmUpdate&) = delete;
   FrmUpdate& operator=(const FrmUpdate&) = delete;
 
@@ -48,6 +53,7 @@ class FrmUpdate {
  private:
   // Start-up.
   bool DiscoverServer();
+  bool TrustServer(const std::wstring& serverUrl);
   void BuildManifest();
   // Installation.
   void InstallNext();
@@ -62,6 +68,8 @@ class FrmUpdate {
   Inet& inet1_;
   Inet& inet2_;
   Controls ui_;
+  std::optional<P256PublicKey> indexKey_;
+  std::vector<IndexLine> index_;  // the verified index of the server used, in manifest order
 };
 
 }  // namespace norq

@@ -68,6 +68,14 @@ EndProcessResult FakeSystem::EndProcess(std::uint32_t processId) {
   return EndProcessResult::Ended;
 }
 
+bool FakeSystem::VerifySignature(const P256PublicKey& key, std::string_view message, const P256Signature& signature) {
+  if (key != trustedKey) return false;
+  for (std::uint8_t byte : signature) {
+    if (byte != SignatureByte(message)) return false;
+  }
+  return true;
+}
+
 int FakeSystem::MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) {
   if (formShown) formShownAtMsgBox = formShown();
   log.push_back(L"msgbox " + title + L" " + std::to_wstring(style) + L" " + text);

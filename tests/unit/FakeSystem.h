@@ -40,6 +40,10 @@ class FakeSystem : public System {
   std::wstring GetSpecialFolder(int csidl) override { return csidl == 37 ? systemDir : L""; }
   std::wstring AppPath() override { return appPath; }
   std::wstring CommandLine() override { return commandLine; }
+  // Verifies when every byte of the signature is SignatureByte(message) and
+  // the key is `trustedKey`: enough to tell a signed index from others.
+  static std::uint8_t SignatureByte(std::string_view message) { return static_cast<std::uint8_t>(message.size() % 100 + 1); }
+  bool VerifySignature(const P256PublicKey& key, std::string_view message, const P256Signature& signature) override;
   int MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) override;
   [[noreturn]] void End() override;
 
@@ -55,6 +59,7 @@ class FakeSystem : public System {
   bool formShownAtMsgBox = false;
   std::function<bool()> formShown;  // set by the test to report the window's state
   std::vector<std::wstring> log;    // messages, commands, launches, in order
+  P256PublicKey trustedKey{1};
 };
 
 class FakeInet : public Inet {
@@ -72,6 +77,13 @@ class FakeInet : public Inet {
     return contentLength;
   }
   std::vector<std::uint8_t> GetChunk(std::int32_t size) override;
+  std::optional<std::string> FetchBytes(const std::wstring& url, std::size_t cap) override {
+    requested.push_back(url);
+    auto it = files.find(url);
+    if (it == files.end() || it->second.size() > cap) return std::nullopt;
+    return it->second;
+  }
+  void ExpectBody(BodyCheck check) override { expected.push_back(std::move(check)); }
 
   // Sets the body that the next completion reads.
   void Respond(std::string newBody, std::wstring declared) {
@@ -81,6 +93,8 @@ class FakeInet : public Inet {
   }
 
   std::map<std::wstring, std::wstring> pages;
+  std::map<std::wstring, std::string> files;  // FetchBytes answers
+  std::vector<BodyCheck> expected;
   std::vector<std::wstring> requested, executed, headerAsked;
   std::vector<std::size_t> chunkSizes;
   std::string body;

@@ -4,6 +4,8 @@
 #include <iterator>
 
 #include "tools/publish/Publish.h"
+#include "tools/publish/Sha256.h"
+#include "trust/TreeIndex.h"
 
 namespace fs = std::filesystem;
 
@@ -22,7 +24,7 @@ class PublishTest : public ::testing::Test {
                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root);
     fs::create_directories(root / "in");
-    for (const auto& [name, path] : TreeLayout()) std::ofstream(root / "in" / name, std::ios::binary) << "bytes of " << name << '\0' << "\xff";
+    for (const auto& [name, path] : TreeLayout()) std::ofstream(root / "in" / name, std::ios::binary) << "MZ bytes of " << name << '\0' << "\xff";
     request = {root / "in", "http://dl.example.test:8080", root / "out", false};
   }
   void TearDown() override { fs::remove_all(root); }
@@ -39,7 +41,7 @@ class PublishTest : public ::testing::Test {
 
 TEST_F(PublishTest, WritesEveryFileUnderTheNameTheInstallerAsksFor) {
   ASSERT_TRUE(Check(request).empty());
-  EXPECT_EQ(Publish(request).size(), 12u);
+  EXPECT_EQ(Publish(request).size(), 13u);
   EXPECT_EQ(Read(root / "out/Soft/System/shdocvwdll.txt"), Read(root / "in/shdocvw.dll"));
   EXPECT_EQ(Read(root / "out/Soft/System/shdocvwoca.txt"), Read(root / "in/shdocvw.oca"));
   EXPECT_EQ(Read(root / "out/Soft/System/MCI32.txt"), Read(root / "in/MCI32.OCX"));
@@ -47,9 +49,24 @@ TEST_F(PublishTest, WritesEveryFileUnderTheNameTheInstallerAsksFor) {
   EXPECT_EQ(Read(root / "out/quindle_www.html"), "http://dl.example.test:8080");
   EXPECT_EQ(Read(root / "out/brisel_www.html"), "http://dl.example.test:8080");
   EXPECT_FALSE(fs::exists(root / "out.publishing"));
+  // The index lists what was copied, in the installer's order, as it reads indexes.
+  const auto lines = ParseIndex(Read(root / "out/norq/Soft/norq_index.txt"), ManifestServerPaths());
+  ASSERT_TRUE(lines);
+  EXPECT_EQ(lines->at(1).size, Read(root / "in/MCI32.OCX").size());
+  EXPECT_EQ(lines->at(1).sha256, Sha256Of(Read(root / "in/MCI32.OCX")));
+  EXPECT_FALSE(fs::exists(root / "out/norq/Soft/norq_index.sig"));
 }
 
 TEST_F(PublishTest, RefusesWhatTheInstallerCouldNotUse) {
+  EXPECT_EQ(HexDigest(Sha256Of("abc")), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(HexDigest(Sha256Of(std::string(1'000'000, 'a'))),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  std::ofstream(root / "in/MCI32.OCX", std::ios::binary) << "<html>";
+  std::ofstream(root / "in/stdole2.tlb", std::ios::binary);
+  EXPECT_TRUE(Mentions("not a Windows program: MCI32.OCX"));
+  EXPECT_TRUE(Mentions("empty file: stdole2.tlb"));
+  request.signKey = root / "absent.pem";
+  EXPECT_TRUE(Mentions("no key file at"));
   fs::remove(root / "in/MSINET.OCX");
   std::ofstream(root / "in/readme.txt") << "x";
   EXPECT_TRUE(Mentions("missing file: MSINET.OCX"));

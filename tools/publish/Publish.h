@@ -12,10 +12,15 @@ struct Request {
   std::string baseAddress;           // what the pointer pages will hold
   std::filesystem::path out;         // the tree to write
   bool replace = false;              // allowed to replace a non-empty `out`
+  std::filesystem::path signKey{};   // the vendor's private key: sign the index with openssl
 };
 
 // Everything wrong with a request, one sentence each; empty when it can go ahead.
 std::vector<std::string> Check(const Request& request);
+
+// The tree index (norq/Soft/norq_index.txt) of the ten files in `folder`,
+// laid out as TreeLayout says.
+std::string MakeIndex(const std::filesystem::path& tree);
 
 // Writes the tree into a new folder beside `out` and moves it into place only
 // when it is complete, so `out` is never left half-written. Returns the

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr char kHelp[] = R"(usage: norq-publish --components DIR --base ADDRESS --out DIR [--replace]
+constexpr char kHelp[] = R"(usage: norq-publish --components DIR --base ADDRESS --out DIR [--replace] [--sign KEY.pem]
 
 Lays out the download server's file tree for the online installer.
 
@@ -25,11 +25,16 @@ Lays out the download server's file tree for the online installer.
                     accepts)
   --out DIR         the folder to write; it must be empty or absent
   --replace         replace DIR if it holds an earlier tree
+  --sign KEY.pem    sign the tree's index with the vendor's private key
+                    (runs openssl dgst -sha256 -sign KEY.pem); without it,
+                    sign norq/Soft/norq_index.txt yourself, see docs/deploy.md
 
 The tree holds every file under the path and ".txt" name the installer asks
 for (Soft/System/comcat.txt, ..., norq/Soft/norq_setup.txt), byte for byte,
-and the two pointer pages quindle_www.html and brisel_www.html whose body is
-ADDRESS. Serve the tree at ADDRESS, and each pointer page at the root of its
+the tree's index norq/Soft/norq_index.txt (SHA-256 and size of each file,
+which an installer built with the vendor's key checks against its signature
+norq/Soft/norq_index.sig), and the two pointer pages quindle_www.html and
+brisel_www.html whose body is ADDRESS. Serve the tree at ADDRESS, and each pointer page at the root of its
 pointer host (the hosts the installer was built with).
 
 Nothing is written unless every check passes; the tree appears in DIR only
@@ -58,6 +63,8 @@ int main(int argc, char** argv) {
       haveOut = true;
     } else if (arg == "--replace") {
       request.replace = true;
+    } else if (arg == "--sign" && hasValue) {
+      request.signKey = argv[++i];
     } else {
       std::fprintf(stderr, "norq-publish: unknown or incomplete argument \"%s\"\n\n%s", arg.c_str(), kHelp);
       return 2;

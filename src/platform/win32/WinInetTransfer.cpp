@@ -1,13 +1,13 @@
 #include "platform/win32/WinInetTransfer.h"
 
-#include <wininet.h>
-
 #include <algorithm>
 #include <atomic>
 
 #include "platform/ContentLength.h"
 #include "platform/Url.h"
 #include "platform/win32/Ansi.h"
+#include "platform/win32/Cng.h"
+#include "platform/win32/SystemLibrary.h"
 #include "platform/win32/WinError.h"
 
 #ifndef NORQ_NET_TIMEOUT_MS
@@ -36,6 +36,9 @@ constexpr ULONGLONG kSlowReadMs = 400;
 constexpr DWORD kSpoolReadSize = 256 * 1024;
 // A pointer page is a few dozen characters; anything longer is refused anyway.
 constexpr std::size_t kTextCap = 4096;
+// A blocking request (a pointer page, the tree's index) ends by then however
+// it trickles: a host sending a byte every few seconds never looks stalled.
+constexpr ULONGLONG kBlockingDeadlineMs = 2 * kTimeoutMs;
 // How long the destructor waits for a cancelled worker before leaving it behind.
 constexpr DWORD kJoinMs = 500;
 constexpr wchar_t kWindowClass[] = L"NorqInetTransferWindow";
@@ -43,7 +46,7 @@ constexpr wchar_t kWindowClass[] = L"NorqInetTransferWindow";
 struct InternetHandleTraits {
   using Type = HINTERNET;
   static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { ::InternetCloseHandle(h); }
+  static void Close(Type h) noexcept { WinInet().InternetCloseHandle(h); }
 };
 using UniqueInternet = Unique<InternetHandleTraits>;
 
@@ -93,6 +96,8 @@ struct WinInetTransfer::Request {
   std::wstring verb;
   std::wstring agent;
   bool download = false;  // Execute: spooled and reported; OpenURL: a short text, silent
+  std::size_t textCap = kTextCap;  // a blocking request reads at most this much
+  BodyCheck check;        // what a spooled body must pass
   UniqueHandle done;      // set once the outcome below is complete
 
   std::atomic<DWORD> workerThread{0};
@@ -204,18 +209,18 @@ bool SetTimeouts(HINTERNET handle) {
                        INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT,
                        INTERNET_OPTION_DATA_RECEIVE_TIMEOUT}) {
     DWORD value = kTimeoutMs;
-    if (!::InternetSetOptionW(handle, option, &value, sizeof value)) return false;
+    if (!WinInet().InternetSetOptionW(handle, option, &value, sizeof value)) return false;
   }
   return true;
 }
 
 Headers ResponseHeaders(HINTERNET request) {
   DWORD bytes = 0;
-  ::HttpQueryInfoW(request, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &bytes, nullptr);
+  WinInet().HttpQueryInfoW(request, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &bytes, nullptr);
   if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || bytes == 0) return {};
   std::wstring raw(bytes / sizeof(wchar_t) + 1, L'\0');
   bytes = static_cast<DWORD>(raw.size() * sizeof(wchar_t));
-  if (!::HttpQueryInfoW(request, HTTP_QUERY_RAW_HEADERS_CRLF, raw.data(), &bytes, nullptr)) return {};
+  if (!WinInet().HttpQueryInfoW(request, HTTP_QUERY_RAW_HEADERS_CRLF, raw.data(), &bytes, nullptr)) return {};
   raw.resize(bytes / sizeof(wchar_t));
 
   Headers headers;
@@ -245,6 +250,10 @@ bool WriteAll(HANDLE file, const std::uint8_t* data, DWORD size) {
 bool Spool(Request& r, HINTERNET request) {
   UniqueFile file = CreateSpool();
   if (!file) return r.Fail(L"CreateFileW (spool)");
+  // Hashed as it arrives: the body is checked before anyone sees it.
+  Sha256 hash;
+  if (r.check.pinned && !hash.Start()) return r.Fail(L"BCryptCreateHash");
+  std::string head;
   std::vector<std::uint8_t> buffer(kNetworkReadSize);
   std::uint64_t total = 0;
   DWORD ahead = 0;  // bytes a read may wait for beyond what has arrived
@@ -254,18 +263,20 @@ bool Spool(Request& r, HINTERNET request) {
     // brings in a moment. A fast link is read in 1 MB pieces (small reads cost
     // dearly under Wine), a slow one in what has arrived, so the count moves.
     DWORD available = 0;
-    if (!::InternetQueryDataAvailable(request, &available, 0, 0)) return r.Fail(L"InternetQueryDataAvailable");
+    if (!WinInet().InternetQueryDataAvailable(request, &available, 0, 0)) return r.Fail(L"InternetQueryDataAvailable");
     if (r.cancelled) return false;
     const DWORD wanted = available == 0 ? kNetworkReadSize : std::min(std::max(available, ahead), kNetworkReadSize);
     const ULONGLONG before = ::GetTickCount64();
     DWORD got = 0;
-    if (!::InternetReadFile(request, buffer.data(), wanted, &got)) return r.Fail(L"InternetReadFile");
+    if (!WinInet().InternetReadFile(request, buffer.data(), wanted, &got)) return r.Fail(L"InternetReadFile");
     if (r.cancelled) return false;
     const ULONGLONG took = ::GetTickCount64() - before;
     if (took < kQuickReadMs && got == wanted) ahead = std::min(std::max(ahead, got) * 2, kNetworkReadSize);
     if (took > kSlowReadMs) ahead /= 4;
     if (got == 0) break;
     if (!WriteAll(file.get(), buffer.data(), got)) return r.Fail(L"WriteFile (spool)");
+    if (r.check.pinned && !hash.Add(buffer.data(), got)) return r.Fail(L"BCryptHashData");
+    if (head.size() < 2) head.append(reinterpret_cast<const char*>(buffer.data()), std::min<DWORD>(got, 2));
     total += got;
     r.received = total;
     r.Touch();
@@ -277,6 +288,12 @@ bool Spool(Request& r, HINTERNET request) {
     r.failure = L"body shorter than its Content-Length";
     return false;
   }
+  Sha256Digest digest{};
+  if (r.check.pinned && !hash.Finish(digest)) return r.Fail(L"BCryptFinishHash");
+  if (!BodyPasses(r.check, total, head, r.check.pinned ? &digest : nullptr)) {
+    r.failure = L"body refused: empty, not a program, or not as the signed index lists it";
+    return false;
+  }
   LARGE_INTEGER start{};
   if (!::SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN)) return r.Fail(L"SetFilePointerEx (spool)");
   r.spool = std::move(file);
@@ -286,20 +303,32 @@ bool Spool(Request& r, HINTERNET request) {
 bool ReadText(Request& r, HINTERNET request) {
   std::string text;
   char buffer[1024];
-  while (text.size() < kTextCap) {
+  while (text.size() < r.textCap) {
     DWORD got = 0;
-    if (!::InternetReadFile(request, buffer, sizeof buffer, &got)) return r.Fail(L"InternetReadFile");
+    if (!WinInet().InternetReadFile(request, buffer, sizeof buffer, &got)) return r.Fail(L"InternetReadFile");
     if (got == 0) break;
     r.Touch();
     text.append(buffer, got);
   }
   // A capped reply is refused by its reader anyway; only a complete one is checked.
-  if (text.size() < kTextCap && r.declared != 0 && text.size() < r.declared) {
+  if (text.size() < r.textCap && r.declared != 0 && text.size() < r.declared) {
     r.failure = L"body shorter than its Content-Length";
     return false;
   }
   r.text = std::move(text);
   return true;
+}
+
+// Where the request ended up after redirects is https too: a redirect to http
+// would hand the body to anyone on the path.
+bool StillSecure(HINTERNET request) {
+  DWORD bytes = 0;
+  WinInet().InternetQueryOptionW(request, INTERNET_OPTION_URL, nullptr, &bytes);
+  if (bytes == 0) return false;
+  std::wstring url(bytes / sizeof(wchar_t) + 1, L'\0');
+  bytes = static_cast<DWORD>(url.size() * sizeof(wchar_t));
+  if (!WinInet().InternetQueryOptionW(request, INTERNET_OPTION_URL, url.data(), &bytes)) return false;
+  return IsSecureAddress(url);
 }
 
 bool Transfer(Request& r) {
@@ -310,7 +339,7 @@ bool Transfer(Request& r) {
   parts.dwPasswordLength = 1;
   parts.dwUrlPathLength = 1;
   parts.dwExtraInfoLength = 1;
-  if (!::InternetCrackUrlW(r.url.c_str(), static_cast<DWORD>(r.url.size()), 0, &parts)) {
+  if (!WinInet().InternetCrackUrlW(r.url.c_str(), static_cast<DWORD>(r.url.size()), 0, &parts)) {
     return r.Fail(L"InternetCrackUrlW");
   }
   if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
@@ -325,22 +354,22 @@ bool Transfer(Request& r) {
   std::wstring path = part(parts.lpszUrlPath, parts.dwUrlPathLength) + part(parts.lpszExtraInfo, parts.dwExtraInfoLength);
   if (path.empty()) path = L"/";
 
-  UniqueInternet session(::InternetOpenW(r.agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  UniqueInternet session(WinInet().InternetOpenW(r.agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!session) return r.Fail(L"InternetOpenW");
   if (!SetTimeouts(session.get())) return r.Fail(L"InternetSetOptionW");
   // One attempt: each retry would add another whole time-out to the wait.
   DWORD retries = 1;
-  if (!::InternetSetOptionW(session.get(), INTERNET_OPTION_CONNECT_RETRIES, &retries, sizeof retries)) {
+  if (!WinInet().InternetSetOptionW(session.get(), INTERNET_OPTION_CONNECT_RETRIES, &retries, sizeof retries)) {
     return r.Fail(L"InternetSetOptionW");
   }
-  if (::InternetSetStatusCallbackW(session.get(), OnStatus) == INTERNET_INVALID_STATUS_CALLBACK) {
+  if (WinInet().InternetSetStatusCallbackW(session.get(), OnStatus) == INTERNET_INVALID_STATUS_CALLBACK) {
     return r.Fail(L"InternetSetStatusCallbackW");
   }
   const HINTERNET sessionHandle = session.get();
   if (!r.Keep(r.session, std::move(session))) return false;
 
   const auto context = reinterpret_cast<DWORD_PTR>(&r);
-  UniqueInternet connection(::InternetConnectW(sessionHandle, host.c_str(), parts.nPort,
+  UniqueInternet connection(WinInet().InternetConnectW(sessionHandle, host.c_str(), parts.nPort,
                                                user.empty() ? nullptr : user.c_str(),
                                                password.empty() ? nullptr : password.c_str(),
                                                INTERNET_SERVICE_HTTP, 0, context));
@@ -351,18 +380,22 @@ bool Transfer(Request& r) {
   DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
                 INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES;
   if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
-  UniqueInternet request(::HttpOpenRequestW(connectionHandle, r.verb.c_str(), path.c_str(), nullptr, nullptr,
+  UniqueInternet request(WinInet().HttpOpenRequestW(connectionHandle, r.verb.c_str(), path.c_str(), nullptr, nullptr,
                                             nullptr, flags, context));
   if (!request) return r.Fail(L"HttpOpenRequestW");
   const HINTERNET requestHandle = request.get();
   if (!r.Keep(r.request, std::move(request))) return false;
 
   if (!SetTimeouts(requestHandle)) return r.Fail(L"InternetSetOptionW");
-  if (!::HttpSendRequestW(requestHandle, nullptr, 0, nullptr, 0)) return r.Fail(L"HttpSendRequestW");
+  if (!WinInet().HttpSendRequestW(requestHandle, nullptr, 0, nullptr, 0)) return r.Fail(L"HttpSendRequestW");
   if (r.cancelled) return false;
+  if (parts.nScheme == INTERNET_SCHEME_HTTPS && !StillSecure(requestHandle)) {
+    r.failure = L"redirected from https to another scheme";
+    return false;
+  }
   DWORD status = 0;
   DWORD size = sizeof status;
-  if (!::HttpQueryInfoW(requestHandle, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
+  if (!WinInet().HttpQueryInfoW(requestHandle, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
     return r.Fail(L"HttpQueryInfoW");
   }
   if (status < 200 || status > 299) {
@@ -397,6 +430,7 @@ DWORD WINAPI Work(void* parameter) {
 }  // namespace
 
 WinInetTransfer::WinInetTransfer(std::wstring agent) : agent_(std::move(agent)) {
+  (void)WinInet();  // loaded here, on the GUI thread, where a failure can be reported
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
@@ -422,7 +456,8 @@ WinInetTransfer::~WinInetTransfer() {
 }
 
 std::shared_ptr<WinInetTransfer::Request> WinInetTransfer::Start(const std::wstring& url, const std::wstring& verb,
-                                                                 bool download, UniqueHandle& worker) {
+                                                                 bool download, UniqueHandle& worker,
+                                                                 std::size_t textCap) {
   auto request = std::make_shared<Request>();
   request->window = window_.get();
   request->generation = generation_;
@@ -430,6 +465,8 @@ std::shared_ptr<WinInetTransfer::Request> WinInetTransfer::Start(const std::wstr
   request->verb = verb.empty() ? L"GET" : verb;
   request->agent = agent_;
   request->download = download;
+  request->textCap = textCap;
+  if (download) request->check = std::exchange(expected_, BodyCheck{});
   request->Touch();
   request->done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!request->done) ThrowError(ErrorNumber::InternalError, L"CreateEventW", {}, ::GetLastError());
@@ -461,7 +498,7 @@ void WinInetTransfer::DropResponse() {
 void WinInetTransfer::Execute(const std::wstring& url, const std::wstring& operation) {
   Abandon();
   DropResponse();
-  current_ = Start(url, operation, true, worker_);
+  current_ = Start(url, operation, true, worker_, kTextCap);
   if (!::SetTimer(window_.get(), kWatchdogTimer, kWatchdogPeriodMs, nullptr)) {
     const DWORD error = ::GetLastError();
     Abandon();
@@ -469,10 +506,25 @@ void WinInetTransfer::Execute(const std::wstring& url, const std::wstring& opera
   }
 }
 
+void WinInetTransfer::ExpectBody(BodyCheck check) { expected_ = std::move(check); }
+
 std::wstring WinInetTransfer::OpenURL(const std::wstring& url) {
+  const auto request = Block(url, kTextCap);
+  return request ? FromAnsi(request->text) : std::wstring();
+}
+
+std::optional<std::string> WinInetTransfer::FetchBytes(const std::wstring& url, std::size_t cap) {
+  // One byte beyond the cap tells a body that is too long from one that fits.
+  const auto request = Block(url, cap + 1);
+  if (!request || request->text.size() > cap) return std::nullopt;
+  return std::move(request->text);
+}
+
+std::shared_ptr<WinInetTransfer::Request> WinInetTransfer::Block(const std::wstring& url, std::size_t cap) {
   UniqueHandle worker;
-  const auto request = Start(url, L"GET", false, worker);
+  const auto request = Start(url, L"GET", false, worker, cap);
   const HANDLE done = request->done.get();
+  const ULONGLONG started = ::GetTickCount64();
   // Only locals from here on: a message handled below may end this object.
   for (;;) {
     const DWORD wait = ::MsgWaitForMultipleObjectsEx(1, &done, kWatchdogPeriodMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
@@ -491,12 +543,14 @@ std::wstring WinInetTransfer::OpenURL(const std::wstring& url) {
       ::TranslateMessage(&message);
       ::DispatchMessageW(&message);
     }
-    if (::GetTickCount64() - request->lastActivity >= kWatchdogMs) {
+    const ULONGLONG now = ::GetTickCount64();
+    if (now - request->lastActivity >= kWatchdogMs || now - started >= kBlockingDeadlineMs) {
       request->Cancel();
       return {};
     }
   }
-  return request->succeeded ? FromAnsi(request->text) : std::wstring();
+  if (!request->succeeded) return {};
+  return request;
 }
 
 std::wstring WinInetTransfer::GetHeader(const std::wstring& name) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,6 +26,8 @@ class WinInetTransfer final : public Inet {
   WinInetTransfer& operator=(const WinInetTransfer&) = delete;
 
   std::wstring OpenURL(const std::wstring& url) override;
+  std::optional<std::string> FetchBytes(const std::wstring& url, std::size_t cap) override;
+  void ExpectBody(BodyCheck check) override;
   void Execute(const std::wstring& url, const std::wstring& operation) override;
   std::wstring GetHeader(const std::wstring& name) override;
   std::vector<std::uint8_t> GetChunk(std::int32_t size) override;
@@ -43,7 +46,10 @@ class WinInetTransfer final : public Inet {
   void OnProgress(std::uint32_t generation);
   void OnWatchdog();
   std::shared_ptr<Request> Start(const std::wstring& url, const std::wstring& verb, bool download,
-                                 UniqueHandle& worker);
+                                 UniqueHandle& worker, std::size_t textCap);
+  // Runs a request to its end while the window's messages are handled; the
+  // finished request, or nothing when it failed or ran out of time.
+  std::shared_ptr<Request> Block(const std::wstring& url, std::size_t cap);
   // Lets go of the running request: its handles are closed and whatever it
   // still posts is dropped.
   void Abandon();
@@ -53,6 +59,7 @@ class WinInetTransfer final : public Inet {
   UniqueWindow window_;
   std::uint32_t generation_ = 0;
   std::shared_ptr<Request> current_;
+  BodyCheck expected_;  // for the next Execute
   UniqueHandle worker_;
 
   // The completed response: its headers and the spooled body GetChunk reads.

@@ -9,6 +9,7 @@
 #include "core/RuntimeError.h"
 #include "core/Text.h"
 #include "platform/win32/Ansi.h"
+#include "platform/win32/Cng.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/WinError.h"
 
@@ -74,6 +75,27 @@ std::wstring SystemFolder() {
 
 constexpr std::uint64_t kSyncEvery = 64ull << 20;
 
+bool SetDeleteOnClose(HANDLE file, bool remove) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = remove ? TRUE : FALSE;
+  return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
+// Replaces `target` with the open file in one rename.
+void RenameOpenFile(HANDLE file, const std::wstring& target) {
+  // The name goes to the file system as it is, so in its NT form: \??\C:\...
+  // for a drive, \??\UNC\server\... for a share.
+  const std::wstring name = target.rfind(L"\\\\", 0) == 0 ? L"\\??\\UNC\\" + target.substr(2) : L"\\??\\" + target;
+  std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+  std::copy(name.begin(), name.end(), rename->FileName);
+  CheckFile(::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())),
+            L"SetFileInformationByHandle", target);
+}
+
 class WinTargetFile final : public TargetFile {
  public:
   WinTargetFile(std::wstring target, std::wstring temporary, UniqueFile file)
@@ -110,11 +132,12 @@ class WinTargetFile final : public TargetFile {
     try {
       Flush();
       CheckFile(::FlushFileBuffers(file_.get()), L"FlushFileBuffers", temporary_);
-      // Close before the rename: an open handle without delete sharing would
-      // make the move fail. A failed close may have lost data, so it counts.
-      CheckFile(::CloseHandle(file_.release()), L"CloseHandle", temporary_);
-      CheckFile(::MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH),
-                L"MoveFileExW", target_);
+      // Renamed through its own handle, so the file stays marked for deletion
+      // until the moment it becomes the target.
+      CheckFile(SetDeleteOnClose(file_.get(), false), L"SetFileInformationByHandle", temporary_);
+      RenameOpenFile(file_.get(), target_);
+      // A failed close may have lost data, so it counts.
+      CheckFile(::CloseHandle(file_.release()), L"CloseHandle", target_);
       done_ = true;
     } catch (...) {
       Discard();
@@ -145,6 +168,7 @@ class WinTargetFile final : public TargetFile {
   // either way; a temporary file that cannot be deleted is only left over.
   void Discard() noexcept {
     done_ = true;
+    if (file_) (void)SetDeleteOnClose(file_.get(), true);
     file_.reset();
     (void)::DeleteFileW(temporary_.c_str());
   }
@@ -257,9 +281,19 @@ std::unique_ptr<TargetFile> WinSystem::CreateTarget(const std::wstring& path) {
   std::wstring temporary;
   for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
     temporary = TemporaryNameFor(path, processId, nextSerial_++);
-    UniqueFile file(
-        ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file) return std::make_unique<WinTargetFile>(path, std::move(temporary), std::move(file));
+    UniqueFile file(::CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) {
+      // Deleted when its handle closes, whoever closes it: the process ending
+      // in the middle of a save (log-off, shutdown) leaves no temporary behind.
+      if (SetDeleteOnClose(file.get(), true)) {
+        return std::make_unique<WinTargetFile>(path, std::move(temporary), std::move(file));
+      }
+      error = ::GetLastError();
+      file.reset();
+      ::DeleteFileW(temporary.c_str());
+      break;
+    }
     error = ::GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
   }
@@ -270,6 +304,7 @@ void WinSystem::StartHidden(const std::wstring& commandLine) {
   std::wstring application = BareProgramName(commandLine);
   if (!application.empty()) application = SystemProgramPath(SystemFolder(), application);
 
+
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -277,8 +312,11 @@ void WinSystem::StartHidden(const std::wstring& commandLine) {
   PROCESS_INFORMATION started{};
   // CreateProcessW may write into the command line, so it gets a copy.
   std::wstring line = commandLine;
+  // cmd looks for a program in its current folder before PATH: started in the
+  // installer's folder, it would run a regsvr32.bat planted there.
+  const std::wstring folder = SystemFolder();
   const BOOL ok = ::CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr,
-                                   FALSE, 0, nullptr, nullptr, &startup, &started);
+                                   FALSE, 0, nullptr, folder.c_str(), &startup, &started);
   if (!ok) ThrowFileError(L"CreateProcessW", commandLine, ::GetLastError());
   // Not waited for: the handles are of no further use.
   UniqueHandle process(started.hProcess);
@@ -346,6 +384,10 @@ int WinSystem::MsgBox(const std::wstring& text, unsigned style, const std::wstri
   // A failed message box answers 0 and is not thrown: the error report itself
   // is shown with this call, and a throw from it would escape the last guard.
   return ::MessageBoxW(owner, text.c_str(), title.c_str(), style);
+}
+
+bool WinSystem::VerifySignature(const P256PublicKey& key, std::string_view message, const P256Signature& signature) {
+  return VerifyP256(key, message, signature);
 }
 
 void WinSystem::End() { ::ExitProcess(0); }

@@ -56,6 +56,7 @@ class WinSystem final : public System {
   std::wstring AppPath() override;
   std::wstring CommandLine() override;
 
+  bool VerifySignature(const P256PublicKey& key, std::string_view message, const P256Signature& signature) override;
   int MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) override;
   [[noreturn]] void End() override;
 

@@ -9,6 +9,9 @@
 #include "ui/win32/MainWindow.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // Before any drive is touched: an empty card reader or DVD drive must not
+  // stop the start-up with the system's own "no disk" box.
+  ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   // A DLL planted beside the installer (in a download folder, say) must never
   // load into a process that runs with administrator rights.
   // Looked up at run time: a Windows 7 without its 2011 loader update lacks it.

@@ -1,0 +1,90 @@
+#include "platform/win32/SystemLibrary.h"
+
+#include <cstring>
+
+#include "core/RuntimeError.h"
+#include "platform/win32/WinError.h"
+
+namespace norq::win32 {
+
+namespace {
+
+HMODULE LoadFromSystemFolder(const wchar_t* name) {
+  HMODULE module = ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (module == nullptr && ::GetLastError() == ERROR_INVALID_PARAMETER) {
+    // A Windows 7 without its 2011 loader update lacks the flag: the full path
+    // names the same file, and its own folder is searched for what it imports.
+    wchar_t folder[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) ThrowError(ErrorNumber::FileNotFound, L"GetSystemDirectoryW", name, ::GetLastError());
+    const std::wstring path = std::wstring(folder) + L"\\" + name;
+    module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  }
+  if (module == nullptr) ThrowError(ErrorNumber::FileNotFound, L"LoadLibraryExW", name, ::GetLastError());
+  return module;
+}
+
+// Fills one function pointer; the name is the export's.
+template <typename Function>
+void Bind(HMODULE module, const wchar_t* dll, const char* name, Function& slot) {
+  slot = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+  if (slot == nullptr) {
+    const DWORD error = ::GetLastError();
+    ThrowError(ErrorNumber::FileNotFound, L"GetProcAddress", std::wstring(dll) + L"!" + std::wstring(name, name + std::strlen(name)), error);
+  }
+}
+
+#define NORQ_BIND(api, dll, module, name) Bind(module, dll, #name, api.name)
+
+WinInetApi LoadWinInet() {
+  constexpr wchar_t kDll[] = L"wininet.dll";
+  const HMODULE m = LoadFromSystemFolder(kDll);
+  WinInetApi api{};
+  NORQ_BIND(api, kDll, m, InternetOpenW);
+  NORQ_BIND(api, kDll, m, InternetConnectW);
+  NORQ_BIND(api, kDll, m, InternetCloseHandle);
+  NORQ_BIND(api, kDll, m, InternetSetOptionW);
+  NORQ_BIND(api, kDll, m, InternetQueryOptionW);
+  NORQ_BIND(api, kDll, m, InternetSetStatusCallbackW);
+  NORQ_BIND(api, kDll, m, InternetCrackUrlW);
+  NORQ_BIND(api, kDll, m, InternetQueryDataAvailable);
+  NORQ_BIND(api, kDll, m, InternetReadFile);
+  NORQ_BIND(api, kDll, m, HttpOpenRequestW);
+  NORQ_BIND(api, kDll, m, HttpSendRequestW);
+  NORQ_BIND(api, kDll, m, HttpQueryInfoW);
+  return api;
+}
+
+BCryptApi LoadBCrypt() {
+  constexpr wchar_t kDll[] = L"bcrypt.dll";
+  const HMODULE m = LoadFromSystemFolder(kDll);
+  BCryptApi api{};
+  NORQ_BIND(api, kDll, m, BCryptOpenAlgorithmProvider);
+  NORQ_BIND(api, kDll, m, BCryptCloseAlgorithmProvider);
+  NORQ_BIND(api, kDll, m, BCryptGetProperty);
+  NORQ_BIND(api, kDll, m, BCryptCreateHash);
+  NORQ_BIND(api, kDll, m, BCryptHashData);
+  NORQ_BIND(api, kDll, m, BCryptFinishHash);
+  NORQ_BIND(api, kDll, m, BCryptDestroyHash);
+  NORQ_BIND(api, kDll, m, BCryptImportKeyPair);
+  NORQ_BIND(api, kDll, m, BCryptDestroyKey);
+  NORQ_BIND(api, kDll, m, BCryptVerifySignature);
+  return api;
+}
+
+#undef NORQ_BIND
+
+}  // namespace
+
+// Initialised once, on first use, and never changed after.
+const WinInetApi& WinInet() {
+  static const WinInetApi api = LoadWinInet();
+  return api;
+}
+
+const BCryptApi& BCrypt() {
+  static const BCryptApi api = LoadBCrypt();
+  return api;
+}
+
+}  // namespace norq::win32

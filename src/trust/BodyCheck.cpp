@@ -1,0 +1,36 @@
+#include "trust/BodyCheck.h"
+
+
+namespace norq {
+
+namespace {
+
+bool EndsWithNoCase(const std::wstring& text, std::wstring_view tail) {
+  if (text.size() < tail.size()) return false;
+  for (std::size_t i = 0; i < tail.size(); ++i) {
+    const wchar_t c = text[text.size() - tail.size() + i];
+    const wchar_t lower = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+    if (lower != tail[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+BodyCheck CheckForName(const std::wstring& name, std::optional<IndexLine> pinned) {
+  BodyCheck check;
+  for (std::wstring_view tail : {L".dll", L".ocx", L".exe"}) check.program = check.program || EndsWithNoCase(name, tail);
+  check.pinned = std::move(pinned);
+  return check;
+}
+
+bool BodyPasses(const BodyCheck& check, std::uint64_t size, std::string_view head, const Sha256Digest* digest) {
+  if (size == 0) return false;
+  if (check.program && (head.size() < 2 || head[0] != 'M' || head[1] != 'Z')) return false;
+  if (check.pinned) {
+    if (size != check.pinned->size || digest == nullptr || *digest != check.pinned->sha256) return false;
+  }
+  return true;
+}
+
+}  // namespace norq
