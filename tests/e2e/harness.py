@@ -26,6 +26,9 @@ from types import SimpleNamespace
 REPO = Path(__file__).resolve().parents[2]
 BUILD = REPO / "build" / "win64"
 INSTALLER_EXE = BUILD / "norq_installer.exe"
+# The same installer built with the tests' own index key (build/win64/test-key).
+KEYED_EXE = BUILD / "norq_installer_keyed.exe"
+TEST_KEY = BUILD / "test-key" / "private.pem"
 PROBE_EXE = BUILD / "norq_probe.exe"
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
@@ -461,21 +464,22 @@ class Machine:
         prefix.reset()  # a case starts from a machine without markers or components
         prefix.map_d(self.d_folder)
 
-    def place(self, oem: bytes | None = b"") -> str:
-        """Puts the installer (and, unless oem is None, a norqoem.dat with those bytes) in INSTALL_FOLDER."""
+    def place(self, oem: bytes | None = b"", exe: Path = INSTALLER_EXE) -> str:
+        """Puts an installer build (and, unless oem is None, a norqoem.dat with those bytes) in INSTALL_FOLDER."""
         target = self.file(INSTALL_FOLDER)
         target.mkdir(parents=True, exist_ok=True)
-        shutil.copy2(INSTALLER_EXE, target / INSTALLER_EXE.name)
+        shutil.copy2(exe, target / INSTALLER_EXE.name)
         if oem is not None:
             (target / "norqoem.dat").write_bytes(oem)
         return str(PureWindowsPath(INSTALL_FOLDER) / INSTALLER_EXE.name)
 
-    def start(self, exe: str, args: str = "", trace: bool = False) -> Installer:
-        """Starts a Windows program; `args` words are joined by blanks into its command line."""
+    def start(self, exe: str, args: str = "", trace: bool = False, env: dict | None = None) -> Installer:
+        """Starts a Windows program; `args` words are joined by blanks into its command line;
+        `env` adds to (or overrides) Wine's environment."""
         logdir = self.workdir / f"run{len(self.installers) + 1}"
         logdir.mkdir(parents=True, exist_ok=True)
         trace_path = logdir / "trace.log" if trace else None
-        env = self.prefix.env(**({"WINEDEBUG": "trace+process"} if trace else {}))
+        env = self.prefix.env(**({"WINEDEBUG": "trace+process"} if trace else {}), **(env or {}))
         cwd = self.file(str(PureWindowsPath(exe).parent))
         with open(logdir / "stdout.log", "wb") as out, open(trace_path or logdir / "stderr.log", "wb") as err:
             process = subprocess.Popen([WINE, exe, *args.split()], env=env, cwd=cwd, stdin=subprocess.DEVNULL,
@@ -483,8 +487,9 @@ class Machine:
         self.installers.append(Installer(self.prefix, process, logdir, trace_path))
         return self.installers[-1]
 
-    def launch(self, oem: bytes | None = gbk("测试版\r\n"), args: str = "", trace: bool = False):
-        return self.start(self.place(oem), args, trace)
+    def launch(self, oem: bytes | None = gbk("测试版\r\n"), args: str = "", trace: bool = False,
+               exe: Path = INSTALLER_EXE, env: dict | None = None):
+        return self.start(self.place(oem, exe), args, trace, env)
 
     def file(self, windows_path: str) -> Path:
         return self.prefix.unix_path(windows_path)

@@ -12,7 +12,7 @@ import time
 import urllib.request
 from pathlib import Path
 
-from harness import NAMESPACE_HINT, REPO, HarnessError, wait_until
+from harness import NAMESPACE_HINT, REPO, TEST_KEY, HarnessError, wait_until
 
 SCRIPTED = Path(__file__).with_name("scripted_server.py")
 NGINX = shutil.which("nginx") or "/usr/sbin/nginx"
@@ -54,9 +54,9 @@ class ScriptedServer:
 
 
 def publish(components: Path, base: str, out: Path) -> None:
-    """Lays out a server tree with the vendor's own tool."""
+    """Lays out a server tree with the vendor's own tool, its index signed with the tests' key."""
     result = subprocess.run([str(PUBLISH), "--components", str(components), "--base", base, "--out", str(out),
-                             "--replace"], capture_output=True, text=True)
+                             "--replace", "--sign", str(TEST_KEY)], capture_output=True, text=True)
     if result.returncode != 0:
         raise HarnessError(f"norq-publish failed: {result.stderr}")
 

@@ -9,7 +9,7 @@ import shutil
 
 import pytest
 
-from harness import BUILD, COMPONENTS, PRIMARY_PORT, SECONDARY_PORT, wait_until
+from harness import BUILD, COMPONENTS, INSTALLER_EXE, KEYED_EXE, PRIMARY_PORT, SECONDARY_PORT, wait_until
 from servers import NginxSite, ScriptedServer, publish
 
 DOWNLOAD_PORT = 18082
@@ -29,6 +29,7 @@ SERVER_PATHS = {
     "MSADODC.OCX": "/Soft/System/MSADODC.txt", "norq_setup.exe": "/norq/Soft/norq_setup.txt",
 }
 SETUP_PATH = SERVER_PATHS["norq_setup.exe"]
+INDEX_PATH, SIGNATURE_PATH = "/norq/Soft/norq_index.txt", "/norq/Soft/norq_index.sig"
 
 
 def registration(name: str) -> str:
@@ -54,12 +55,15 @@ def sources(tmp_path_factory):
 
 
 @contextlib.contextmanager
-def nginx_tree(machine, sources, base=BASE, pointer: bytes | None = None):
-    """nginx serving the published tree; `pointer` replaces the primary pointer page's body."""
+def nginx_tree(machine, sources, base=BASE, pointer: bytes | None = None, edit=None):
+    """nginx serving the published tree; `pointer` replaces the primary pointer page's body,
+    `edit(tree)` changes the tree after it was published and signed."""
     tree = machine.workdir / "tree"
     publish(sources, base, tree)
     if pointer is not None:
         (tree / "quindle_www.html").write_bytes(pointer)
+    if edit is not None:
+        edit(tree)
     site = NginxSite(machine.workdir, tree, PRIMARY_PORT, SECONDARY_PORT, DOWNLOAD_PORT)
     try:
         yield site
@@ -84,13 +88,16 @@ def temporaries(machine) -> list[str]:
     return [p.name for folder in folders for p in folder.glob("*.tmp")]
 
 
-def test_round_trip_downloads_registers_and_starts_setup(machine, sources):
+@pytest.mark.parametrize("exe, index", [(INSTALLER_EXE, []), (KEYED_EXE, [INDEX_PATH, SIGNATURE_PATH])],
+                         ids=["unkeyed", "keyed-signed-tree"])
+def test_round_trip_downloads_registers_and_starts_setup(machine, sources, exe, index):
     folder = install_dir(machine)
     with nginx_tree(machine, sources) as site:
-        app = machine.launch(args="REFRESH", trace=True)
+        app = machine.launch(args="REFRESH", trace=True, exe=exe)
         assert app.wait_exit(60) == 0
         assert setup_started(machine) == INSTALL_DIR + r"\norq_setup.exe"
-        assert site.paths() == ["/quindle_www.html", *SERVER_PATHS.values()]
+        # A keyed installer fetches the tree's index once, after the pointer page and before any body.
+        assert site.paths() == ["/quindle_www.html", *index, *SERVER_PATHS.values()]
     for name in COMPONENTS:
         assert machine.prefix.component_path(name).read_bytes() == (sources / name).read_bytes(), name
     assert (folder / "norq_setup.exe").read_bytes() == (sources / "norq_setup.exe").read_bytes()
@@ -162,7 +169,7 @@ def test_a_folder_under_a_components_name_ends_in_an_error_report(machine, sourc
         with nginx_tree(machine, sources) as site:
             app = machine.launch(args="REFRESH", trace=True)
             box = app.wait_message_box(ERROR_REPORT_TITLE, timeout=30)
-            assert box.text == f"实时错误 '70':\n\n拒绝的权限\n\nMoveFileExW {SYSTEM_DIR}\\MCI32.OCX (5)"
+            assert box.text == f"实时错误 '70':\n\n拒绝的权限\n\nSetFileInformationByHandle {SYSTEM_DIR}\\MCI32.OCX (5)"
             # A folder is not a component, so it is fetched; the file cannot replace the folder.
             assert site.paths() == ["/quindle_www.html", SERVER_PATHS["comcat.dll"], SERVER_PATHS["MCI32.OCX"]]
             assert blocker.is_dir() and list(blocker.iterdir()) == []

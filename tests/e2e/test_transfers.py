@@ -38,8 +38,9 @@ def serve(server, answers: dict) -> None:
 
 
 def body(size: int, seed: int = 0) -> bytes:
-    """Bytes that differ at every position a misplaced piece would land on."""
-    return bytes((i * 7 + i // 251 + seed) % 256 for i in range(size))
+    """Bytes that differ at every position a misplaced piece would land on, after the "MZ"
+    every component of a library's or program's name must begin with."""
+    return (b"MZ" + bytes((i * 7 + i // 251 + seed) % 256 for i in range(2, size)))[:size]
 
 
 def state(app, control: int = STATE_TEXT) -> str | None:
@@ -101,7 +102,8 @@ def test_bodies_without_a_length_are_saved_whole(machine, server):
 def test_every_body_size_is_saved_exactly(machine, server, sources):
     """Sizes around the installer's 1024-byte write pieces, one per component."""
     install_dir(machine)
-    sizes = dict(zip(COMPONENTS, (0, 1, 2, 1023, 1024, 1025, 2048, 2500, 300_001)))
+    # An empty body always fails, so the smallest (one byte) goes to a name that need not be a program.
+    sizes = dict(zip(COMPONENTS, (2, 3, 1, 1023, 1024, 1025, 2048, 2500, 300_001)))
     serve(server, {SERVER_PATHS[name]: {"body_hex": body(size, i).hex()} for i, (name, size) in enumerate(sizes.items())}
           | {SETUP_PATH: {"body_file": str(sources / "norq_setup.exe")}})
     app = machine.launch(args="REFRESH")

@@ -1,0 +1,178 @@
+"""Trust under Wine. The keyed installer uses a server only when the tree's index
+verifies under its key, and saves only bodies that match their line; every build
+refuses empty and non-program bodies, starts cmd.exe in the system folder, never
+loads a DLL planted beside it and gives up a pointer host that trickles."""
+from __future__ import annotations
+
+import shutil
+import subprocess
+import time
+
+import pytest
+
+from harness import BUILD, KEYED_EXE, WINE, PRIMARY_PORT, SECONDARY_PORT, TEST_KEY, wait_until
+from servers import ScriptedServer
+from test_install import (INDEX_PATH, INSTALL_DIR, SERVER_PATHS, SETUP_PATH, SIGNATURE_PATH, SYSTEM_DIR, install_dir,
+                          nginx_tree, registration, setup_started, sources, temporaries)  # noqa: F401 (fixture)
+
+START, SERVER_LINK, LABEL3, STATE_TEXT = 1004, 1005, 1008, 1010
+FAILED = "与主机通讯时出现了错误"
+NO_SERVER = "安装的服务器目前不好用，稍后后再安装！"
+POINTER_PAGES = ["/quindle_www.html", "/brisel_www.html"]
+COMCAT, MCI32 = SERVER_PATHS["comcat.dll"], SERVER_PATHS["MCI32.OCX"]
+PROOF_DIR = r"C:\norq_proof"
+
+
+def state(app, control: int = STATE_TEXT) -> str | None:
+    window = app.main_window()
+    return window.text(control) if window else None
+
+
+def sign(index: bytes, key, signature) -> None:
+    index_file = signature.with_suffix(".signed")
+    index_file.write_bytes(index)
+    subprocess.run(["openssl", "dgst", "-sha256", "-sign", str(key), "-out", str(signature), str(index_file)],
+                   check=True, capture_output=True)
+    index_file.unlink()
+
+
+def other_key(tree):
+    key = tree.parent / "other-key.pem"
+    subprocess.run(["openssl", "ecparam", "-name", "prime256v1", "-genkey", "-noout", "-out", str(key)],
+                   check=True, capture_output=True)
+    return key
+
+
+def flip_byte(path, offset: int = 100) -> None:
+    data = bytearray(path.read_bytes())
+    data[offset] ^= 1
+    path.write_bytes(bytes(data))
+
+
+# --------------------------------------------------------- the signed index
+
+SPOILED_BODIES = {
+    "changed-byte": lambda tree: flip_byte(tree / MCI32[1:]),
+    "longer": lambda tree: (tree / MCI32[1:]).write_bytes((tree / MCI32[1:]).read_bytes() + b"\0"),
+}
+
+
+@pytest.mark.parametrize("spoil", SPOILED_BODIES, ids=list(SPOILED_BODIES))
+def test_a_body_unlike_its_index_line_fails_and_the_walk_stands(machine, sources, spoil):
+    install_dir(machine)
+    with nginx_tree(machine, sources, edit=SPOILED_BODIES[spoil]) as site:
+        app = machine.launch(args="REFRESH", exe=KEYED_EXE)
+        wait_until(lambda: state(app) == FAILED, 20, "the failure text")
+        assert state(app, LABEL3) == "状态: 检查 MCI32.OCX ..."
+        assert site.paths() == [POINTER_PAGES[0], INDEX_PATH, SIGNATURE_PATH, COMCAT, MCI32]
+        assert app.running
+    assert machine.prefix.component_path("comcat.dll").read_bytes() == (sources / "comcat.dll").read_bytes()
+    assert not machine.prefix.component_path("MCI32.OCX").exists()
+    assert temporaries(machine) == []
+
+
+def _rewrite_index(tree, change, key=TEST_KEY):
+    index = tree / INDEX_PATH[1:]
+    index.write_bytes(change(index.read_bytes()))
+    sign(index.read_bytes(), key, tree / SIGNATURE_PATH[1:])
+
+
+UNTRUSTED_TREES = {
+    "index-missing": lambda tree: (tree / INDEX_PATH[1:]).unlink(),
+    "signature-missing": lambda tree: (tree / SIGNATURE_PATH[1:]).unlink(),
+    "signature-of-other-bytes": lambda tree: sign(b"norq-index 1\n", TEST_KEY, tree / SIGNATURE_PATH[1:]),
+    "index-changed-after-signing": lambda tree: flip_byte(tree / INDEX_PATH[1:], 20),
+    "signed-by-another-key": lambda tree: _rewrite_index(tree, lambda b: b, other_key(tree)),
+    "listing-another-path": lambda tree: _rewrite_index(tree, lambda b: b.replace(b"/MCI32.txt", b"/MCI32.ocx")),
+}
+
+
+@pytest.mark.parametrize("spoil", UNTRUSTED_TREES, ids=list(UNTRUSTED_TREES))
+def test_a_server_whose_index_does_not_verify_is_not_used(machine, sources, spoil):
+    install_dir(machine)
+    with nginx_tree(machine, sources, edit=UNTRUSTED_TREES[spoil]) as site:
+        app = machine.launch(args="REFRESH", exe=KEYED_EXE)
+        box = app.wait_message_box()
+        assert box.text == NO_SERVER
+        # Both pointer pages name the same server; neither page's server is used.
+        paths = site.paths()
+        assert [p for p in paths if p in POINTER_PAGES] == POINTER_PAGES, paths
+        assert set(paths) <= {*POINTER_PAGES, INDEX_PATH, SIGNATURE_PATH}, paths
+        app.press_ok()
+        assert app.wait_exit(10) == 0
+    assert not machine.file(r"C:\norq_url.dat").exists()
+    assert not machine.file(r"D:\norq_url.dat").exists()
+    assert machine.prefix.components() == []
+
+
+# --------------------------------------------------- rules for every build
+
+@pytest.mark.parametrize("body", ["", "<html><body><h1>502 Bad Gateway</h1></body></html>"], ids=["empty", "html"])
+def test_an_empty_or_html_body_for_an_ocx_fails(machine, tmp_path, body):
+    install_dir(machine)
+    machine.prefix.component_path("comcat.dll").write_bytes(b"MZ installed earlier")
+    server = ScriptedServer(tmp_path / "server", PRIMARY_PORT)
+    try:
+        server.script({"/quindle_www.html": {"body": server.base}, MCI32: {"body": body}})
+        app = machine.launch(args="REFRESH")
+        wait_until(lambda: state(app) == FAILED, 20, "the failure text")
+        assert state(app, LABEL3) == "状态: 检查 MCI32.OCX ..."
+        assert server.requests() == ["GET /quindle_www.html", f"GET {MCI32}"]
+    finally:
+        server.stop()
+    assert not machine.prefix.component_path("MCI32.OCX").exists()
+    assert temporaries(machine) == []
+
+
+@pytest.fixture
+def stand_in_cmd(machine):
+    """The prefix's cmd.exe replaced by one that records its current folder and command line."""
+    cmd = machine.prefix.system32 / "cmd.exe"
+    kept = machine.workdir / "cmd.exe.wine"
+    shutil.copy2(cmd, kept)
+    shutil.copy2(BUILD / "norq_stand_in_cmd.exe", cmd)
+    yield machine.file(PROOF_DIR + r"\cmd_started.txt")
+    shutil.copy2(kept, cmd)
+
+
+def test_planted_dlls_never_load_and_cmd_starts_in_the_system_folder(machine, sources, stand_in_cmd):
+    folder = install_dir(machine)
+    exe = machine.place(oem=b"x\r\n", exe=KEYED_EXE)
+    for name in ("wininet.dll", "bcrypt.dll"):
+        shutil.copy2(BUILD / "norq_planted_dll.dll", folder / name)
+    # Wine searches the program's folder first for a DLL allowed to be native, as Windows does
+    # for one that is not a known DLL; cmd.exe=n runs the stand-in instead of Wine's own.
+    overrides = {"WINEDLLOVERRIDES": "mscoree,mshtml=;wininet,bcrypt=n,b;cmd.exe=n"}
+    with nginx_tree(machine, sources):
+        app = machine.start(exe, "REFRESH", env=overrides)
+        assert app.wait_exit(60) == 0
+        setup_started(machine)
+    planted = machine.file(PROOF_DIR + r"\planted.txt")
+    assert not planted.exists(), planted.read_bytes().decode("utf-16-le", "replace")
+    started = stand_in_cmd.read_text(encoding="utf-8").splitlines()
+    assert started == [f"{SYSTEM_DIR}|{registration(name)}" for name in SERVER_PATHS if name != "norq_setup.exe"]
+    # The planted DLL does load, under these overrides, into a program that asks for it there.
+    with open(machine.workdir / "rundll32.log", "wb") as log:
+        subprocess.run([WINE, "rundll32", INSTALL_DIR + r"\wininet.dll,x"], env=machine.prefix.env(**overrides),
+                       stdout=log, stderr=log, timeout=60)
+    assert planted.exists()
+
+
+def test_a_trickling_pointer_host_is_given_up(machine, tmp_path):
+    primary = ScriptedServer(tmp_path / "primary", PRIMARY_PORT)
+    secondary = ScriptedServer(tmp_path / "secondary", SECONDARY_PORT)
+    try:
+        # 4000 bytes at 300 a second: each 1 KB read the installer makes completes within its 4 s
+        # stall bound, so only the page's overall deadline (twice that bound) ends it before 13 s.
+        primary.script({"/quindle_www.html": {"body": "x" * 4000, "rate_bytes_per_s": 300}})
+        secondary.script({"/brisel_www.html": {"body": secondary.base}})
+        app = machine.launch()
+        asked = wait_until(lambda: primary.requests() and time.monotonic(), 15, "the primary pointer page")
+        wait_until(lambda: secondary.requests(), 30, "the secondary pointer page")
+        waited = time.monotonic() - asked
+        assert 6.5 <= waited <= 11, f"the secondary page was asked {waited:.1f} s after the primary one"
+        window = wait_until(lambda: (w := app.main_window()) and w.control(START).enabled and w, 10, "start enabled")
+        assert window.text(SERVER_LINK) == secondary.base
+    finally:
+        primary.stop()
+        secondary.stop()
