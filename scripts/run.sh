@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The installer's main job in one command, on loopback: builds the presets,
-# publishes harmless stand-ins for the ten files with norq-publish, serves them
+# publishes harmless stand-ins for the ten files with norq-publish (the tree
+# signed with the build's demo key, installed by the installer keyed to it), serves them
 # with nginx and the sample configuration, and runs the installer under Wine
 # with "REFRESH" until it has installed everything and started the setup
 # program. Screenshots of its window go to out/demo/, logs to out/demo/logs/.
@@ -87,8 +88,10 @@ build_presets() {
 publish_tree() {
   bash scripts/demo_components.sh "$build" "$work/components"
   say "publishing the demo files for $base_address"
+  # Signed as a vendor would, with the key pair the win64 build made for its keyed installer.
   build/native/norq-publish --components "$work/components" --base "$base_address" --out "$work/tree" \
-    >"$logs/publish.log" 2>&1 || { cat "$logs/publish.log"; return 1; }
+    --sign "$build/test-key/private.pem" >"$logs/publish.log" 2>&1 || { cat "$logs/publish.log"; return 1; }
+  say "signed the tree's index (norq/Soft/norq_index.txt) with the demo vendor's key"
 }
 
 # A display reachable from another network namespace: a local socket, not TCP.
@@ -220,7 +223,8 @@ make_prefix() {
 place_installer() {
   folder=$WINEPREFIX/drive_c/norq_demo
   mkdir -p "$folder"
-  cp "$build/norq_installer.exe" "$folder/"
+  # The installer that trusts only trees signed with that key.
+  cp "$build/norq_installer_keyed.exe" "$folder/norq_installer.exe"
   printf '演示版\r\n' | iconv -f UTF-8 -t GBK >"$folder/norqoem.dat"
   say 'placed norq_installer.exe and norqoem.dat ("演示版") in C:\norq_demo'
 }

@@ -39,23 +39,31 @@ build() {
   cmake --preset "$preset" "$@" && cmake --build --preset "$preset"
 }
 
-# The release takes the vendor's pointer hosts; these stand in for them.
+# The release takes the vendor's pointer hosts and index key; these stand in for
+# them (the key is the one the win64 build made for its keyed test installer).
 release_hosts=(-DNORQ_PRIMARY_HOST=pointer1.example.com -DNORQ_SECONDARY_HOST=pointer2.example.com)
+release_key=(-DNORQ_INDEX_KEY="$PWD/build/win64/test-key/public.pem")
 
-# Without its hosts the release must not configure at all (a scratch binary dir).
-check_release_needs_hosts() {
-  local scratch status=0
+# Without its hosts, or without its index key, the release must not configure
+# at all (a scratch binary dir): refuse_release WHAT EXPECTED-MESSAGE CMAKE-ARGS...
+refuse_release() {
+  local what=$1 expected=$2 scratch status=0
+  shift 2
   scratch=$(mktemp -d /tmp/norq-release-check.XXXXXX)
-  cmake --preset win32-release -B "$scratch/build" >"$scratch/cmake.log" 2>&1 || status=$?
+  cmake --preset win32-release -B "$scratch/build" "$@" >"$scratch/cmake.log" 2>&1 || status=$?
   cat "$scratch/cmake.log"
   if [ "$status" -eq 0 ]; then
-    echo "win32-release configured without pointer hosts"
-  elif ! grep -q 'A release build needs -DNORQ_PRIMARY_HOST' "$scratch/cmake.log"; then
-    echo "win32-release failed without pointer hosts, but not for that reason"
+    echo "win32-release configured without $what"
+  elif ! grep -q -- "$expected" "$scratch/cmake.log"; then
+    echo "win32-release failed without $what, but not for that reason"
     status=0
   fi
   rm -rf "$scratch"
   [ "$status" -ne 0 ]
+}
+check_release_needs_hosts() { refuse_release "pointer hosts" 'A release build needs -DNORQ_PRIMARY_HOST'; }
+check_release_needs_key() {
+  refuse_release "an index key" 'A release build needs the vendor' "${release_hosts[@]}"
 }
 
 # The budget for the stripped release exe.
@@ -79,6 +87,14 @@ check_release_imports() {
   echo "imports: $(echo "$dlls" | tr '\n' ' ')"
   bad=$(echo "$dlls" | tr 'A-Z' 'a-z' | grep -Ev "$allowed" || true)
   [ -z "$bad" ] || { echo "imports beyond the system DLLs: $bad"; return 1; }
+  # Not known DLLs: imported, they would be looked for in the installer's own folder first.
+  bad=$(echo "$dlls" | tr 'A-Z' 'a-z' | grep -E '^(wininet|bcrypt)\.dll$' || true)
+  [ -z "$bad" ] || { echo "imports a DLL that must be loaded from the system folder at run time: $bad"; return 1; }
+  # Windows Vista or later, as its imports need.
+  local versions
+  versions=$("$objdump" -p "$exe" | grep -E '^(MajorOSystemVersion|MajorSubsystemVersion)' | awk '{print $2}' | tr '\n' ' ')
+  echo "major OS and subsystem versions: $versions"
+  [ "$versions" = "6 6 " ] || { echo "the exe must declare Windows 6.0 (Vista) or later"; return 1; }
 }
 
 if step build-native build native; then
@@ -95,7 +111,8 @@ fi
 
 step build-win64 build win64
 step release-needs-hosts check_release_needs_hosts
-if step build-win32-release build win32-release "${release_hosts[@]}"; then
+step release-needs-key check_release_needs_key
+if step build-win32-release build win32-release "${release_hosts[@]}" "${release_key[@]}"; then
   step release-imports check_release_imports
   step release-size check_release_size && echo "        $(tail -n 1 "$logs/release-size.log")"
 fi
