@@ -4,6 +4,7 @@ refuses empty and non-program bodies, starts cmd.exe in the system folder, never
 loads a DLL planted beside it and gives up a pointer host that trickles."""
 from __future__ import annotations
 
+import os
 import shutil
 import subprocess
 import time
@@ -176,3 +177,23 @@ def test_a_trickling_pointer_host_is_given_up(machine, tmp_path):
     finally:
         primary.stop()
         secondary.stop()
+
+
+def test_a_save_cut_short_by_the_process_ending_leaves_no_temporary(machine, tmp_path):
+    install_dir(machine)
+    big = tmp_path / "big.bin"
+    with open(big, "wb") as f:  # sparse: costs the server nothing; a program's first bytes
+        f.write(b"MZ")
+        os.truncate(f.fileno(), 400 * 2**20)
+    server = ScriptedServer(tmp_path / "server", PRIMARY_PORT)
+    try:
+        server.script({"/quindle_www.html": {"body": server.base}, COMCAT: {"body_file": str(big)}})
+        app = machine.launch(args="REFRESH")
+        wait_until(lambda: any(p.stat().st_size > 0 for p in machine.prefix.system32.glob("comcat.dll.*.tmp")),
+                   60, "the body being saved beside its target")
+        # As Windows ends a process at log-off: at once, whatever it is doing.
+        app.kill()
+        wait_until(lambda: temporaries(machine) == [], 10, "the temporary file to go with the process")
+        assert not machine.prefix.component_path("comcat.dll").exists()
+    finally:
+        server.stop()
