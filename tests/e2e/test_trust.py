@@ -53,22 +53,31 @@ def flip_byte(path, offset: int = 100) -> None:
 # --------------------------------------------------------- the signed index
 
 SPOILED_BODIES = {
-    "changed-byte": lambda tree: flip_byte(tree / MCI32[1:]),
-    "longer": lambda tree: (tree / MCI32[1:]).write_bytes((tree / MCI32[1:]).read_bytes() + b"\0"),
+    # the entry whose published file is changed after signing, and how
+    "changed-byte": ("MCI32.OCX", flip_byte),
+    "longer": ("MCI32.OCX", lambda path: path.write_bytes(path.read_bytes() + b"\0")),
+    "setup-changed-byte": ("norq_setup.exe", flip_byte),
 }
 
 
 @pytest.mark.parametrize("spoil", SPOILED_BODIES, ids=list(SPOILED_BODIES))
 def test_a_body_unlike_its_index_line_fails_and_the_walk_stands(machine, sources, spoil):
-    install_dir(machine)
-    with nginx_tree(machine, sources, edit=SPOILED_BODIES[spoil]) as site:
+    folder = install_dir(machine)
+    name, change = SPOILED_BODIES[spoil]
+    with nginx_tree(machine, sources, edit=lambda tree: change(tree / SERVER_PATHS[name][1:])) as site:
         app = machine.launch(args="REFRESH", exe=KEYED_EXE)
         wait_until(lambda: state(app) == FAILED, 20, "the failure text")
-        assert state(app, LABEL3) == "状态: 检查 MCI32.OCX ..."
-        assert site.paths() == [POINTER_PAGES[0], INDEX_PATH, SIGNATURE_PATH, COMCAT, MCI32]
+        paths = list(SERVER_PATHS.values())
+        assert site.paths() == [POINTER_PAGES[0], INDEX_PATH, SIGNATURE_PATH, *paths[:paths.index(SERVER_PATHS[name]) + 1]]
         assert app.running
-    assert machine.prefix.component_path("comcat.dll").read_bytes() == (sources / "comcat.dll").read_bytes()
-    assert not machine.prefix.component_path("MCI32.OCX").exists()
+    for earlier in list(SERVER_PATHS)[:list(SERVER_PATHS).index(name)]:  # components only: the setup is last
+        assert machine.prefix.component_path(earlier).read_bytes() == (sources / earlier).read_bytes()
+    if name == "norq_setup.exe":  # checked before it could be started
+        assert not (folder / name).exists()
+        assert not machine.file(PROOF_DIR + r"\setup_started.txt").exists()
+    else:
+        assert state(app, LABEL3) == f"状态: 检查 {name} ..."
+        assert not machine.prefix.component_path(name).exists()
     assert temporaries(machine) == []
 
 
