@@ -473,16 +473,17 @@ class Machine:
             (target / "norqoem.dat").write_bytes(oem)
         return str(PureWindowsPath(INSTALL_FOLDER) / INSTALLER_EXE.name)
 
-    def start(self, exe: str, args: str = "", trace: bool = False, env: dict | None = None) -> Installer:
+    def start(self, exe: str, args: str = "", trace: bool = False, env: dict | None = None,
+              wrapper: tuple[str, ...] = ()) -> Installer:
         """Starts a Windows program; `args` words are joined by blanks into its command line;
-        `env` adds to (or overrides) Wine's environment."""
+        `env` adds to (or overrides) Wine's environment; `wrapper` is a command that execs Wine."""
         logdir = self.workdir / f"run{len(self.installers) + 1}"
         logdir.mkdir(parents=True, exist_ok=True)
         trace_path = logdir / "trace.log" if trace else None
         env = self.prefix.env(**({"WINEDEBUG": "trace+process"} if trace else {}), **(env or {}))
         cwd = self.file(str(PureWindowsPath(exe).parent))
         with open(logdir / "stdout.log", "wb") as out, open(trace_path or logdir / "stderr.log", "wb") as err:
-            process = subprocess.Popen([WINE, exe, *args.split()], env=env, cwd=cwd, stdin=subprocess.DEVNULL,
+            process = subprocess.Popen([*wrapper, WINE, exe, *args.split()], env=env, cwd=cwd, stdin=subprocess.DEVNULL,
                                        stdout=out, stderr=err)
         self.installers.append(Installer(self.prefix, process, logdir, trace_path))
         return self.installers[-1]

@@ -1,13 +1,15 @@
 """Trust under Wine. The keyed installer uses a server only when the tree's index
 verifies under its key, and saves only bodies that match their line; every build
 refuses empty and non-program bodies, starts cmd.exe in the system folder, never
-loads a DLL planted beside it and gives up a pointer host that trickles."""
+loads a DLL planted beside it, gives up a pointer host that trickles, leaves no
+temporary file when it is ended mid-save and refuses a redirect from https to http."""
 from __future__ import annotations
 
 import os
 import shutil
 import subprocess
 import time
+from pathlib import Path
 
 import pytest
 
@@ -206,3 +208,75 @@ def test_a_save_cut_short_by_the_process_ending_leaves_no_temporary(machine, tmp
         assert not machine.prefix.component_path("comcat.dll").exists()
     finally:
         server.stop()
+
+
+HTTPS_PORT = 18443
+HOST_BUNDLE = Path("/etc/ssl/certs/ca-certificates.crt")  # where Wine reads the host's trusted roots
+TLS_SITE = """daemon on; pid {run}/nginx.pid; error_log {run}/error.log;
+events {{}}
+http {{
+  access_log {run}/access.log;
+  client_body_temp_path {run}/body; proxy_temp_path {run}/proxy; fastcgi_temp_path {run}/fastcgi;
+  uwsgi_temp_path {run}/uwsgi; scgi_temp_path {run}/scgi;
+  server {{
+    listen 127.0.0.1:{port} ssl;
+    server_name localhost;
+    ssl_certificate {run}/server.crt;
+    ssl_certificate_key {run}/server.key;
+    location /to-http/ {{ rewrite ^/to-http(/.*)$ http://127.0.0.1:{port_http}$1 redirect; }}
+    location /to-https/ {{ return 302 https://localhost:{port}/body; }}
+    location = /body {{ default_type application/octet-stream; return 200 "MZ a component"; }}
+  }}
+}}
+"""
+
+
+@pytest.fixture
+def tls_site(tmp_path):
+    """nginx on https://localhost:18443 with a certificate of a test CA, and the host's CA bundle
+    with that CA added, for Wine processes started in a mount namespace that shows it."""
+    if subprocess.run(["unshare", "-m", "true"], capture_output=True).returncode != 0:
+        pytest.skip("needs a mount namespace of its own (unshare -m, as root) to trust the test CA")
+    run = tmp_path / "tls"
+    run.mkdir()
+
+    def openssl(*args):
+        subprocess.run(["openssl", *args], check=True, capture_output=True, cwd=run)
+    ec = ("-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes")
+    openssl("req", "-x509", *ec, "-keyout", "ca.key", "-out", "ca.crt", "-days", "2", "-subj", "/CN=norq test CA",
+            "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign")
+    openssl("req", *ec, "-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=localhost")
+    (run / "ext").write_text("subjectAltName=DNS:localhost\nextendedKeyUsage=serverAuth\n")
+    openssl("x509", "-req", "-in", "server.csr", "-CA", "ca.crt", "-CAkey", "ca.key", "-CAcreateserial",
+            "-out", "server.crt", "-days", "2", "-extfile", "ext")
+    bundle = run / "bundle.crt"
+    bundle.write_bytes(HOST_BUNDLE.read_bytes() + (run / "ca.crt").read_bytes())
+    config = run / "nginx.conf"
+    config.write_text(TLS_SITE.format(run=run, port=HTTPS_PORT, port_http=PRIMARY_PORT))
+    subprocess.run(["nginx", "-p", str(run), "-c", str(config)], check=True, capture_output=True)
+    wrapper = ("unshare", "-m", "sh", "-c", f'mount --bind "{bundle}" {HOST_BUNDLE} && exec "$@"', "sh")
+    yield wrapper
+    subprocess.run(["nginx", "-p", str(run), "-c", str(config), "-s", "stop"], capture_output=True)
+
+
+@pytest.mark.parametrize("redirect, refused", [("to-https", False), ("to-http", True)])
+def test_a_redirect_from_https_to_http_is_refused(machine, tmp_path, tls_site, redirect, refused):
+    install_dir(machine)
+    base = f"https://localhost:{HTTPS_PORT}/{redirect}"
+    server = ScriptedServer(tmp_path / "server", PRIMARY_PORT)
+    try:
+        # The plain http server offers a program under the same path: only the refusal keeps it out.
+        server.script({"/quindle_www.html": {"body": base}, COMCAT: {"body": "MZ over plain http"}})
+        app = machine.start(machine.place(), "REFRESH", wrapper=tls_site)
+        if refused:
+            wait_until(lambda: state(app) == FAILED, 20, "the failure text")
+            # WinINet follows the redirect before the installer sees where it ended; the body goes unused.
+            assert server.requests() == ["GET /quindle_www.html", f"GET {COMCAT}"]
+            assert not machine.prefix.component_path("comcat.dll").exists()
+        else:  # the same https server, trusted, whose redirect stays https: the body is saved
+            comcat = machine.prefix.component_path("comcat.dll")
+            wait_until(lambda: comcat.exists(), 20, "comcat.dll")
+            assert comcat.read_bytes() == b"MZ a component"
+    finally:
+        server.stop()
+    assert temporaries(machine) == []
