@@ -34,8 +34,9 @@ class Inet {
   virtual ~Inet() = default;
 
   // Blocks until the whole body has arrived and returns it as text; the empty
-  // text on any failure, a status other than 2xx included. The window keeps
-  // painting meanwhile.
+  // text on any failure, a status other than 2xx included, and when the body
+  // has not arrived whole by an overall deadline, however it trickles. The
+  // window keeps painting meanwhile.
   virtual std::wstring OpenURL(const std::wstring& url) = 0;
   // Blocks like OpenURL and returns the body's bytes as they came; nothing on
   // any failure, and for a body longer than `cap`.

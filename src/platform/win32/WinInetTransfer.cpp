@@ -319,8 +319,8 @@ bool ReadText(Request& r, HINTERNET request) {
   return true;
 }
 
-// Where the request ended up after redirects is https too: a redirect to http
-// would hand the body to anyone on the path.
+// Whether an https request still ended at an https address after WinINet
+// followed its redirects: a body that came over http could be anyone's.
 bool StillSecure(HINTERNET request) {
   DWORD bytes = 0;
   WinInet().InternetQueryOptionW(request, INTERNET_OPTION_URL, nullptr, &bytes);
