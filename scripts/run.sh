@@ -194,7 +194,9 @@ make_prefix() {
   # A wineserver of this script's own, in the foreground: ended and reaped by it.
   mkdir -p "$WINEPREFIX"
   "$wineserver" -f -p >"$logs/wineserver.log" 2>&1 &
-  undo+=("$wineserver -k; wait $!")
+  # Seen once: "wineserver -k" did not reach this server and the wait never ended. The
+  # server is our own child (unreaped until the wait), so ending it by its id is safe.
+  undo+=("timeout 20 $wineserver -k; kill $! 2>/dev/null; wait $!")
   "$wine" wineboot -i >"$logs/wineboot.log" 2>&1
   # The prefix's UI fonts have no Chinese glyphs; message boxes need these replacements.
   {
