@@ -461,11 +461,11 @@ class Machine:
         prefix.reset()  # a case starts from a machine without markers or components
         prefix.map_d(self.d_folder)
 
-    def place(self, oem: bytes | None = b"") -> str:
+    def place(self, oem: bytes | None = b"", exe: Path = INSTALLER_EXE) -> str:
         """Puts the installer (and, unless oem is None, a norqoem.dat with those bytes) in INSTALL_FOLDER."""
         target = self.file(INSTALL_FOLDER)
         target.mkdir(parents=True, exist_ok=True)
-        shutil.copy2(INSTALLER_EXE, target / INSTALLER_EXE.name)
+        shutil.copy2(exe, target / INSTALLER_EXE.name)
         if oem is not None:
             (target / "norqoem.dat").write_bytes(oem)
         return str(PureWindowsPath(INSTALL_FOLDER) / INSTALLER_EXE.name)
@@ -483,8 +483,9 @@ class Machine:
         self.installers.append(Installer(self.prefix, process, logdir, trace_path))
         return self.installers[-1]
 
-    def launch(self, oem: bytes | None = gbk("测试版\r\n"), args: str = "", trace: bool = False):
-        return self.start(self.place(oem), args, trace)
+    def launch(self, oem: bytes | None = gbk("测试版\r\n"), args: str = "", trace: bool = False,
+               exe: Path = INSTALLER_EXE):
+        return self.start(self.place(oem, exe), args, trace)
 
     def file(self, windows_path: str) -> Path:
         return self.prefix.unix_path(windows_path)

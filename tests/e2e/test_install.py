@@ -6,10 +6,11 @@ from __future__ import annotations
 import contextlib
 import os
 import shutil
+import subprocess
 
 import pytest
 
-from harness import BUILD, COMPONENTS, PRIMARY_PORT, SECONDARY_PORT, wait_until
+from harness import BUILD, COMPONENTS, INSTALLER_EXE, REPO, PRIMARY_PORT, SECONDARY_PORT, wait_until
 from servers import NginxSite, ScriptedServer, publish
 
 DOWNLOAD_PORT = 18082
@@ -100,6 +101,29 @@ def test_round_trip_downloads_registers_and_starts_setup(machine, sources):
     assert machine.prefix.run(["regsvr32", f"{SYSTEM_DIR}\\MSINET.OCX"], "regsvr32") == 0
     proof = machine.file(PROOF_DIR + r"\registered.txt").read_bytes()
     assert proof == f"register {SYSTEM_DIR}\\MSINET.OCX\r\n".encode()
+
+
+def test_a_signed_installer_does_the_whole_job(machine, sources, tmp_path):
+    """Signing appends a certificate table the loader must skip: the signed exe,
+    as a vendor ships it, still installs everything and starts the setup."""
+    pki, unsigned, signed = tmp_path / "pki", tmp_path / "unsigned", tmp_path / "signed"
+    subprocess.run(["bash", REPO / "tests/release/make-test-pki.sh", pki], check=True)
+    unsigned.mkdir()
+    shutil.copy(INSTALLER_EXE, unsigned)
+    subprocess.run(["bash", REPO / "scripts/sign-release.sh", "--pkcs12", pki / "signer.p12",
+                    "--password-file", pki / "password", "--exe", unsigned / INSTALLER_EXE.name,
+                    "--out", signed], check=True, stdout=subprocess.DEVNULL)
+    exe = signed / INSTALLER_EXE.name
+    subprocess.run(["osslsigncode", "verify", "-in", exe, "-CAfile", pki / "ca.pem"], check=True,
+                   stdout=subprocess.DEVNULL)
+    folder = install_dir(machine)
+    with nginx_tree(machine, sources):
+        app = machine.launch(args="REFRESH", exe=exe)
+        assert app.wait_exit(60) == 0
+        assert setup_started(machine) == INSTALL_DIR + r"\norq_setup.exe"
+    for name in COMPONENTS:
+        assert machine.prefix.component_path(name).read_bytes() == (sources / name).read_bytes(), name
+    assert (folder / "norq_setup.exe").read_bytes() == (sources / "norq_setup.exe").read_bytes()
 
 
 def test_all_present_are_registered_and_only_the_setup_is_fetched(machine, sources, tmp_path):
