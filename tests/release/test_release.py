@@ -113,6 +113,11 @@ def test_signing_verifies_against_its_ca_and_a_changed_byte_fails(pki, tmp_path)
     assert verify(signed, pki / "ca.pem")
     assert exe.read_bytes() == EXE.read_bytes(), "the unsigned exe must stay for comparison with a rebuild"
     assert notes(tmp_path / NOTES.name)["signed exe SHA-256"] == sha256(signed)
+    # Whoever rebuilds to check a published exe compares it without its signature.
+    stripped = tmp_path / "stripped.exe"
+    subprocess.run(["osslsigncode", "remove-signature", "-in", signed, "-out", stripped], check=True,
+                   stdout=subprocess.DEVNULL)
+    assert stripped.read_bytes() == EXE.read_bytes()
 
     # One byte of code changed after signing: the digest no longer matches.
     tampered = tmp_path / "tampered.exe"
