@@ -10,7 +10,7 @@ import subprocess
 
 import pytest
 
-from harness import BUILD, COMPONENTS, INSTALLER_EXE, REPO, PRIMARY_PORT, SECONDARY_PORT, wait_until
+from harness import BUILD, COMPONENTS, INSTALLER_EXE, PRIMARY_PORT, REPO, SECONDARY_PORT, SYSTEM_FOLDER, wait_until
 from servers import NginxSite, ScriptedServer, publish
 
 DOWNLOAD_PORT = 18082
@@ -18,7 +18,10 @@ BASE = f"http://127.0.0.1:{DOWNLOAD_PORT}"
 LABEL3, STATE_TEXT = 1008, 1010
 INSTALL_DIR = r"C:\norq_e2e"
 PROOF_DIR = r"C:\norq_proof"
-SYSTEM_DIR = r"C:\windows\system32"  # GetSystemDirectory of a 64-bit process under Wine
+# What GetSystemDirectory gives every process. A 32-bit one's files there land in
+# syswow64 (SYSTEM_FOLDER), and the cmd.exe and regsvr32 it starts are 32-bit too.
+SYSTEM_DIR = r"C:\windows\system32"
+REGSVR32 = rf"C:\windows\{SYSTEM_FOLDER}\regsvr32.exe"
 ERROR_REPORT_TITLE = "norq_installer"
 
 # The server path of each manifest entry, in the installer's order.
@@ -81,7 +84,7 @@ def setup_started(machine) -> str:
 
 def temporaries(machine) -> list[str]:
     """Files the installer's writes may leave beside their targets."""
-    folders = (machine.prefix.system32, machine.file(INSTALL_DIR))
+    folders = (machine.prefix.system_folder, machine.file(INSTALL_DIR))
     return [p.name for folder in folders for p in folder.glob("*.tmp")]
 
 
@@ -98,7 +101,7 @@ def test_round_trip_downloads_registers_and_starts_setup(machine, sources):
     assert registrations(app) == [registration(name) for name in COMPONENTS]
     assert temporaries(machine) == []
     # Wine's cmd.exe refuses "regsvr32/s"; the plain tool shows that what was installed registers.
-    assert machine.prefix.run(["regsvr32", f"{SYSTEM_DIR}\\MSINET.OCX"], "regsvr32") == 0
+    assert machine.prefix.run([REGSVR32, f"{SYSTEM_DIR}\\MSINET.OCX"], "regsvr32") == 0
     proof = machine.file(PROOF_DIR + r"\registered.txt").read_bytes()
     assert proof == f"register {SYSTEM_DIR}\\MSINET.OCX\r\n".encode()
 
