@@ -3,6 +3,19 @@
 # beyond the Windows system DLLs.
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 
+# The same source gives the same bytes wherever and whenever it is built: no
+# build folder in the code (__FILE__, debug info) and no link time in the PE
+# header, so anyone can rebuild a published exe and compare.
+if(NOT MSVC)
+  add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=
+                      -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
+  add_link_options(-Wl,--no-insert-timestamp)
+endif()
+
+# The resource compiler's share of the one version set by project().
+set(NORQ_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+configure_file(${CMAKE_SOURCE_DIR}/res/norq_version.h.in ${NORQ_GENERATED_DIR}/norq_version.h @ONLY)
+
 set(NORQ_ART_DIR ${CMAKE_BINARY_DIR}/art)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 add_custom_command(
@@ -40,7 +53,7 @@ function(norq_add_installer target key_pem)
   if(NOT key_pem STREQUAL "")
     target_compile_definitions(${target} PRIVATE "NORQ_INDEX_KEY_PEM=\"${key_pem}\"")
   endif()
-  target_include_directories(${target} PRIVATE ${NORQ_ART_DIR} ${CMAKE_SOURCE_DIR}/res)
+  target_include_directories(${target} PRIVATE ${NORQ_ART_DIR} ${NORQ_GENERATED_DIR} ${CMAKE_SOURCE_DIR}/res)
   target_link_libraries(${target} PRIVATE norq_win32 shell32 user32 gdi32 kernel32 ole32 comctl32)
   if(NOT MSVC)
     # Windows Vista or later, which its imports already need.
@@ -71,6 +84,22 @@ if(NORQ_TEST_INDEX_KEY)
   norq_read_index_key(${NORQ_TEST_KEY_DIR}/public.pem NORQ_TEST_KEY_PEM)
   norq_add_installer(norq_installer_keyed "${NORQ_TEST_KEY_PEM}")
 endif()
+
+# What a vendor publishes beside the exe and anyone can check a download
+# against: version, pointer hosts, index key and the exe's hash.
+if(NORQ_INDEX_KEY)
+  get_filename_component(NORQ_INDEX_KEY_FILE "${NORQ_INDEX_KEY}" ABSOLUTE)
+endif()
+add_custom_command(TARGET norq_installer POST_BUILD
+  COMMAND ${CMAKE_COMMAND}
+    -DEXE=$<TARGET_FILE:norq_installer>
+    -DOUT=$<TARGET_FILE_DIR:norq_installer>/norq_installer.release.txt
+    -DVERSION=${PROJECT_VERSION}
+    -DPRIMARY=${NORQ_PRIMARY_HOST}
+    -DSECONDARY=${NORQ_SECONDARY_HOST}
+    -DKEY=${NORQ_INDEX_KEY_FILE}
+    -P ${CMAKE_SOURCE_DIR}/cmake/release_notes.cmake
+  VERBATIM)
 
 include(${CMAKE_SOURCE_DIR}/tests/probe/CMakeLists.txt)
 include(${CMAKE_SOURCE_DIR}/tests/fixtures/CMakeLists.txt)

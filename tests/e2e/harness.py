@@ -24,14 +24,24 @@ from pathlib import Path, PureWindowsPath
 from types import SimpleNamespace
 
 REPO = Path(__file__).resolve().parents[2]
-BUILD = REPO / "build" / "win64"
+# scripts/test-i686.sh runs the suite on the width that ships: the i686 build
+# under 32-bit Wine in a chroot, where a 32-bit program's system folder is syswow64.
+I686_CHROOT = os.environ.get("NORQ_E2E_I686_CHROOT")
+if I686_CHROOT:
+    BUILD = REPO / "build" / "win32-test"
+    WINE = [str(REPO / "tests" / "i686" / "wine-in-chroot"), "wine64"]
+    WINESERVER = [str(REPO / "tests" / "i686" / "wine-in-chroot"), "wineserver"]
+    SYSTEM_FOLDER = "syswow64"
+else:
+    BUILD = REPO / "build" / "win64"
+    WINE = ["/usr/lib/wine/wine64"]
+    WINESERVER = ["/usr/lib/wine/wineserver"]
+    SYSTEM_FOLDER = "system32"
 INSTALLER_EXE = BUILD / "norq_installer.exe"
 # The same installer built with the tests' own index key (build/win64/test-key).
 KEYED_EXE = BUILD / "norq_installer_keyed.exe"
 TEST_KEY = BUILD / "test-key" / "private.pem"
 PROBE_EXE = BUILD / "norq_probe.exe"
-WINE = "/usr/lib/wine/wine64"
-WINESERVER = "/usr/lib/wine/wineserver"
 
 MAIN_CAPTION = "brisel表格快递单打印软件"
 MESSAGE_TITLE = "Quovexa"
@@ -210,7 +220,7 @@ class WinePrefix:
         self.logs = root / "logs"
         self.originals = root / "wine-originals"
         self.drive_c = self.path / "drive_c"
-        self.system32 = self.drive_c / "windows" / "system32"
+        self.system_folder = self.drive_c / "windows" / SYSTEM_FOLDER
         self.d_link = self.path / "dosdevices" / "d:"
         self.server: subprocess.Popen | None = None
         self.info: dict = {}
@@ -244,7 +254,7 @@ class WinePrefix:
     def run(self, args: list[str], name: str, timeout: float = 60) -> int:
         """Runs a Wine program to its end; its output goes to logs/NAME.log."""
         with open(self.logs / f"{name}.log", "ab") as log:
-            return subprocess.run([WINE, *args], env=self.env(), stdin=subprocess.DEVNULL, stdout=log,
+            return subprocess.run([*WINE, *args], env=self.env(), stdin=subprocess.DEVNULL, stdout=log,
                                   stderr=log, cwd=self.root, timeout=timeout).returncode
 
     def probe(self, *args: str) -> tuple[int, dict | None]:
@@ -259,12 +269,12 @@ class WinePrefix:
     def start_server(self) -> None:
         """A wineserver that outlives short gaps between cases keeps every start in this prefix fast."""
         with open(self.logs / "wineserver.log", "ab") as log:
-            self.server = subprocess.Popen([WINESERVER, "-f", "-p30"], env=self.env(),
+            self.server = subprocess.Popen([*WINESERVER, "-f", "-p30"], env=self.env(),
                                            stdin=subprocess.DEVNULL, stdout=log, stderr=log)
 
     def kill_all(self) -> None:
         """Ends every Windows process of the prefix, and its wineserver."""
-        subprocess.run([WINESERVER, "-k"], env=self.env(), stdin=subprocess.DEVNULL,
+        subprocess.run([*WINESERVER, "-k"], env=self.env(), stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
         if self.server:
             self.server.wait(10)
@@ -297,7 +307,7 @@ class WinePrefix:
     def components(self) -> list[Path]:
         """What the system folder holds under the components' names, whatever their case."""
         names = {c.lower() for c in COMPONENTS}
-        return [e for e in self.system32.iterdir() if e.name.lower() in names]
+        return [e for e in self.system_folder.iterdir() if e.name.lower() in names]
 
     def wine_original(self, component: str) -> bytes | None:
         """The file Wine itself shipped under a component's name, if any."""
@@ -305,7 +315,7 @@ class WinePrefix:
         return kept.read_bytes() if kept.exists() else None
 
     def component_path(self, component: str) -> Path:
-        return self.system32 / component
+        return self.system_folder / component
 
     def reset(self, extra_folders: tuple[str, ...] = ()) -> None:
         """Removes what the installer may have written: markers, components, given folders, D:'s contents."""
@@ -483,7 +493,7 @@ class Machine:
         env = self.prefix.env(**({"WINEDEBUG": "trace+process"} if trace else {}), **(env or {}))
         cwd = self.file(str(PureWindowsPath(exe).parent))
         with open(logdir / "stdout.log", "wb") as out, open(trace_path or logdir / "stderr.log", "wb") as err:
-            process = subprocess.Popen([*wrapper, WINE, exe, *args.split()], env=env, cwd=cwd, stdin=subprocess.DEVNULL,
+            process = subprocess.Popen([*wrapper, *WINE, exe, *args.split()], env=env, cwd=cwd, stdin=subprocess.DEVNULL,
                                        stdout=out, stderr=err)
         self.installers.append(Installer(self.prefix, process, logdir, trace_path))
         return self.installers[-1]

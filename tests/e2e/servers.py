@@ -12,7 +12,7 @@ import time
 import urllib.request
 from pathlib import Path
 
-from harness import NAMESPACE_HINT, REPO, TEST_KEY, HarnessError, wait_until
+from harness import I686_CHROOT, NAMESPACE_HINT, REPO, TEST_KEY, HarnessError, wait_until
 
 SCRIPTED = Path(__file__).with_name("scripted_server.py")
 NGINX = shutil.which("nginx") or "/usr/sbin/nginx"
@@ -71,9 +71,15 @@ class NginxSite:
         for folder in [tree, *tree.parents[:-1]]:
             os.chmod(folder, os.stat(folder).st_mode | 0o005)
         self.config = self.run / "nginx.conf"
-        self.config.write_text(subprocess.run(
+        config = subprocess.run(
             ["bash", str(REPO / "scripts" / "render-nginx.sh"), str(self.run), str(tree), "127.0.0.1",
-             str(primary), str(secondary), str(download)], capture_output=True, text=True, check=True).stdout)
+             str(primary), str(secondary), str(download)], capture_output=True, text=True, check=True).stdout
+        if I686_CHROOT:
+            # Under the emulator 32-bit Wine can crash or hang while WinINet's pooled
+            # connections and their threads go away at exit, after the installer's
+            # work is done; closing each connection after its response avoids that.
+            config = config.replace("http {", "http {\n    keepalive_timeout 0;", 1)
+        self.config.write_text(config)
         started = subprocess.run([NGINX, "-p", str(self.run), "-c", str(self.config),
                                   "-e", str(self.run / "error.log")], capture_output=True, text=True)
         if started.returncode != 0:

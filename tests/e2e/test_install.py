@@ -6,10 +6,12 @@ from __future__ import annotations
 import contextlib
 import os
 import shutil
+import subprocess
 
 import pytest
 
-from harness import BUILD, COMPONENTS, INSTALLER_EXE, KEYED_EXE, PRIMARY_PORT, SECONDARY_PORT, wait_until
+from harness import (BUILD, COMPONENTS, INSTALLER_EXE, KEYED_EXE, PRIMARY_PORT, REPO, SECONDARY_PORT, SYSTEM_FOLDER,
+                     wait_until)
 from servers import NginxSite, ScriptedServer, publish
 
 DOWNLOAD_PORT = 18082
@@ -17,7 +19,10 @@ BASE = f"http://127.0.0.1:{DOWNLOAD_PORT}"
 LABEL3, STATE_TEXT = 1008, 1010
 INSTALL_DIR = r"C:\norq_e2e"
 PROOF_DIR = r"C:\norq_proof"
-SYSTEM_DIR = r"C:\windows\system32"  # GetSystemDirectory of a 64-bit process under Wine
+# What GetSystemDirectory gives every process. A 32-bit one's files there land in
+# syswow64 (SYSTEM_FOLDER), and the cmd.exe and regsvr32 it starts are 32-bit too.
+SYSTEM_DIR = r"C:\windows\system32"
+REGSVR32 = rf"C:\windows\{SYSTEM_FOLDER}\regsvr32.exe"
 ERROR_REPORT_TITLE = "norq_installer"
 
 # The server path of each manifest entry, in the installer's order.
@@ -84,7 +89,7 @@ def setup_started(machine) -> str:
 
 def temporaries(machine) -> list[str]:
     """Files the installer's writes may leave beside their targets."""
-    folders = (machine.prefix.system32, machine.file(INSTALL_DIR))
+    folders = (machine.prefix.system_folder, machine.file(INSTALL_DIR))
     return [p.name for folder in folders for p in folder.glob("*.tmp")]
 
 
@@ -104,9 +109,32 @@ def test_round_trip_downloads_registers_and_starts_setup(machine, sources, exe, 
     assert registrations(app) == [registration(name) for name in COMPONENTS]
     assert temporaries(machine) == []
     # Wine's cmd.exe refuses "regsvr32/s"; the plain tool shows that what was installed registers.
-    assert machine.prefix.run(["regsvr32", f"{SYSTEM_DIR}\\MSINET.OCX"], "regsvr32") == 0
+    assert machine.prefix.run([REGSVR32, f"{SYSTEM_DIR}\\MSINET.OCX"], "regsvr32") == 0
     proof = machine.file(PROOF_DIR + r"\registered.txt").read_bytes()
     assert proof == f"register {SYSTEM_DIR}\\MSINET.OCX\r\n".encode()
+
+
+def test_a_signed_installer_does_the_whole_job(machine, sources, tmp_path):
+    """Signing appends a certificate table the loader must skip: the signed exe,
+    as a vendor ships it, still installs everything and starts the setup."""
+    pki, unsigned, signed = tmp_path / "pki", tmp_path / "unsigned", tmp_path / "signed"
+    subprocess.run(["bash", REPO / "tests/release/make-test-pki.sh", pki], check=True)
+    unsigned.mkdir()
+    shutil.copy(INSTALLER_EXE, unsigned)
+    subprocess.run(["bash", REPO / "scripts/sign-release.sh", "--pkcs12", pki / "signer.p12",
+                    "--password-file", pki / "password", "--exe", unsigned / INSTALLER_EXE.name,
+                    "--out", signed], check=True, stdout=subprocess.DEVNULL)
+    exe = signed / INSTALLER_EXE.name
+    subprocess.run(["osslsigncode", "verify", "-in", exe, "-CAfile", pki / "ca.pem"], check=True,
+                   stdout=subprocess.DEVNULL)
+    folder = install_dir(machine)
+    with nginx_tree(machine, sources):
+        app = machine.launch(args="REFRESH", exe=exe)
+        assert app.wait_exit(60) == 0
+        assert setup_started(machine) == INSTALL_DIR + r"\norq_setup.exe"
+    for name in COMPONENTS:
+        assert machine.prefix.component_path(name).read_bytes() == (sources / name).read_bytes(), name
+    assert (folder / "norq_setup.exe").read_bytes() == (sources / "norq_setup.exe").read_bytes()
 
 
 def test_all_present_are_registered_and_only_the_setup_is_fetched(machine, sources, tmp_path):

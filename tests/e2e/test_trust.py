@@ -139,7 +139,7 @@ def test_an_empty_or_html_body_for_an_ocx_fails(machine, tmp_path, body):
 @pytest.fixture
 def stand_in_cmd(machine):
     """The prefix's cmd.exe replaced by one that records its current folder and command line."""
-    cmd = machine.prefix.system32 / "cmd.exe"
+    cmd = machine.prefix.system_folder / "cmd.exe"
     kept = machine.workdir / "cmd.exe.wine"
     shutil.copy2(cmd, kept)
     shutil.copy2(BUILD / "norq_stand_in_cmd.exe", cmd)
@@ -165,7 +165,7 @@ def test_planted_dlls_never_load_and_cmd_starts_in_the_system_folder(machine, so
     assert started == [f"{SYSTEM_DIR}|{registration(name)}" for name in SERVER_PATHS if name != "norq_setup.exe"]
     # The planted DLL does load, under these overrides, into a program that asks for it there.
     with open(machine.workdir / "rundll32.log", "wb") as log:
-        subprocess.run([WINE, "rundll32", INSTALL_DIR + r"\wininet.dll,x"], env=machine.prefix.env(**overrides),
+        subprocess.run([*WINE, "rundll32", INSTALL_DIR + r"\wininet.dll,x"], env=machine.prefix.env(**overrides),
                        stdout=log, stderr=log, timeout=60)
     assert planted.exists()
 
@@ -200,7 +200,7 @@ def test_a_save_cut_short_by_the_process_ending_leaves_no_temporary(machine, tmp
     try:
         server.script({"/quindle_www.html": {"body": server.base}, COMCAT: {"body_file": str(big)}})
         app = machine.launch(args="REFRESH")
-        wait_until(lambda: any(p.stat().st_size > 0 for p in machine.prefix.system32.glob("comcat.dll.*.tmp")),
+        wait_until(lambda: any(p.stat().st_size > 0 for p in machine.prefix.system_folder.glob("comcat.dll.*.tmp")),
                    60, "the body being saved beside its target")
         # As Windows ends a process at log-off: at once, whatever it is doing.
         app.kill()

@@ -20,7 +20,8 @@ namespace norq::win32 {
 class WinInetTransfer final : public Inet {
  public:
   // Call on the GUI thread: the events are raised on the thread that made the object.
-  explicit WinInetTransfer(std::wstring agent = L"norq_installer");
+  // The User-Agent names the build, so a server's log tells which release asked.
+  explicit WinInetTransfer(std::wstring agent = L"norq_installer/" NORQ_VERSION);
   ~WinInetTransfer() override;
   WinInetTransfer(const WinInetTransfer&) = delete;
   WinInetTransfer& operator=(const WinInetTransfer&) = delete;

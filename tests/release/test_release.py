@@ -1,0 +1,143 @@
+"""The release as a vendor makes it: one version everywhere, the same bytes from
+another folder at another time, and an Authenticode signature that verifies
+against its CA and breaks when one byte changes.
+
+Run after the win32-release build (scripts/test.sh does both); the rebuild takes
+its hosts and key from that build's cache."""
+from __future__ import annotations
+
+import os
+import re
+import shutil
+import subprocess
+from pathlib import Path
+
+import pytest
+
+REPO = Path(__file__).resolve().parents[2]
+RELEASE = Path(os.environ.get("NORQ_RELEASE_BUILD", REPO / "build" / "win32-release"))
+EXE = RELEASE / "norq_installer.exe"
+NOTES = RELEASE / "norq_installer.release.txt"
+
+
+def cached(name: str) -> str:
+    match = re.search(rf"^{name}:[A-Z]+=(.*)$", (RELEASE / "CMakeCache.txt").read_text(), re.M)
+    return match.group(1) if match else ""
+
+
+def notes(path: Path = NOTES) -> dict[str, str]:
+    lines = path.read_text().splitlines()
+    return {"title": lines[0], **dict(line.split(": ", 1) for line in lines[1:])}
+
+
+@pytest.fixture(scope="module", autouse=True)
+def release_built():
+    if not EXE.exists():
+        pytest.fail(f"{EXE} is missing: build the win32-release preset first")
+
+
+def test_the_project_version_reaches_resource_agent_and_notes():
+    version = re.search(r"project\(norq_installer VERSION ([0-9.]+)", (REPO / "CMakeLists.txt").read_text()).group(1)
+    texts = set(subprocess.run(["strings", "-el", EXE], capture_output=True, text=True, check=True).stdout.split("\n"))
+    assert f"{version}.0" in texts  # FileVersion and ProductVersion
+    assert f"norq_installer/{version}" in texts  # the HTTP User-Agent
+    assert notes()["title"] == f"norq_installer {version}"
+
+
+def test_the_notes_name_the_hosts_the_key_and_the_exe():
+    found = notes()
+    assert found["primary pointer host"] == cached("NORQ_PRIMARY_HOST")
+    assert found["secondary pointer host"] == cached("NORQ_SECONDARY_HOST")
+    key = cached("NORQ_INDEX_KEY")
+    if key:
+        der = subprocess.run(["openssl", "pkey", "-pubin", "-in", key, "-outform", "DER"],
+                             capture_output=True, check=True).stdout
+        expected = subprocess.run(["sha256sum"], input=der, capture_output=True, check=True).stdout.split()[0].decode()
+    else:
+        expected = "none (unsigned tree allowed)"
+    assert found["index key SHA-256 (DER SubjectPublicKeyInfo)"] == expected
+    assert found["unsigned exe SHA-256"] == sha256(EXE)
+
+
+def sha256(path: Path) -> str:
+    return subprocess.run(["sha256sum", path], capture_output=True, text=True, check=True).stdout.split()[0]
+
+
+def test_a_rebuild_elsewhere_gives_the_same_bytes(tmp_path):
+    """Another folder of another depth, later: what anyone checking a published exe
+    does. The files as they are now, so a change in progress is compared with its
+    own build."""
+    source = tmp_path / "a" / "different" / "checkout"
+    source.mkdir(parents=True)
+    tracked = subprocess.run(["git", "ls-files", "-z", "--cached", "--others", "--exclude-standard"], cwd=REPO, capture_output=True, check=True).stdout
+    for name in filter(None, tracked.decode().split("\0")):
+        if (REPO / name).is_file():
+            (source / name).parent.mkdir(parents=True, exist_ok=True)
+            shutil.copy(REPO / name, source / name)
+    args = [f"-D{name}={cached(name)}" for name in ("NORQ_PRIMARY_HOST", "NORQ_SECONDARY_HOST", "NORQ_INDEX_KEY",
+                                                    "NORQ_ALLOW_UNSIGNED_TREE") if cached(name)]
+    for command in (["cmake", "--preset", "win32-release", *args], ["cmake", "--build", "--preset", "win32-release"]):
+        subprocess.run(["nice", *command], cwd=source, check=True, stdout=subprocess.DEVNULL)
+    rebuilt = source / "build" / "win32-release"
+    assert sha256(rebuilt / EXE.name) == sha256(EXE), "two builds of the same source differ"
+    unsigned = {key: value for key, value in notes().items() if not key.startswith("signed")}
+    assert notes(rebuilt / NOTES.name) == unsigned
+
+
+@pytest.fixture(scope="module")
+def pki(tmp_path_factory):
+    folder = tmp_path_factory.mktemp("pki")
+    subprocess.run(["bash", REPO / "tests/release/make-test-pki.sh", folder], check=True)
+    return folder
+
+
+def sign(pki: Path, exe: Path, out: Path, env: dict | None = None, password_file: bool = True):
+    command = ["bash", REPO / "scripts/sign-release.sh", "--pkcs12", pki / "signer.p12", "--exe", exe, "--out", out]
+    if password_file:
+        command += ["--password-file", pki / "password"]
+    return subprocess.run(command, env={**os.environ, **(env or {})}, capture_output=True, text=True)
+
+
+def verify(exe: Path, ca: Path) -> bool:
+    return subprocess.run(["osslsigncode", "verify", "-in", exe, "-CAfile", ca],
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+
+
+def test_signing_verifies_against_its_ca_and_a_changed_byte_fails(pki, tmp_path):
+    shutil.copy(EXE, tmp_path)
+    shutil.copy(NOTES, tmp_path)
+    exe = tmp_path / EXE.name
+    result = sign(pki, exe, tmp_path / "signed")
+    assert result.returncode == 0, result.stderr
+    signed = tmp_path / "signed" / EXE.name
+    assert verify(signed, pki / "ca.pem")
+    assert exe.read_bytes() == EXE.read_bytes(), "the unsigned exe must stay for comparison with a rebuild"
+    assert notes(tmp_path / NOTES.name)["signed exe SHA-256"] == sha256(signed)
+    # Whoever rebuilds to check a published exe compares it without its signature.
+    stripped = tmp_path / "stripped.exe"
+    subprocess.run(["osslsigncode", "remove-signature", "-in", signed, "-out", stripped], check=True,
+                   stdout=subprocess.DEVNULL)
+    assert stripped.read_bytes() == EXE.read_bytes()
+
+    # One byte of code changed after signing: the digest no longer matches.
+    tampered = tmp_path / "tampered.exe"
+    data = bytearray(signed.read_bytes())
+    data[0x400] ^= 0x01
+    tampered.write_bytes(data)
+    assert not verify(tampered, pki / "ca.pem")
+    # A chain ending in another root is not the vendor's.
+    other = tmp_path / "other"
+    subprocess.run(["bash", REPO / "tests/release/make-test-pki.sh", other], check=True)
+    assert not verify(signed, other / "ca.pem")
+
+
+def test_the_password_comes_from_the_environment_and_a_wrong_one_signs_nothing(pki, tmp_path):
+    shutil.copy(EXE, tmp_path)
+    exe = tmp_path / EXE.name
+    password = (pki / "password").read_text().rstrip("\n")
+    assert sign(pki, exe, tmp_path / "env", {"NORQ_SIGN_PASSWORD": password}, password_file=False).returncode == 0
+    assert verify(tmp_path / "env" / EXE.name, pki / "ca.pem")
+    assert sign(pki, exe, tmp_path / "wrong", {"NORQ_SIGN_PASSWORD": "wrong"}, password_file=False).returncode != 0
+    assert not (tmp_path / "wrong" / EXE.name).exists()
+    missing = sign(pki, exe, tmp_path / "none", password_file=False, env={"NORQ_SIGN_PASSWORD": ""})
+    assert missing.returncode != 0
