@@ -14,6 +14,8 @@ add_custom_target(norq_art DEPENDS ${NORQ_ART_DIR}/norq.ico ${NORQ_ART_DIR}/logo
 
 add_library(norq_win32 STATIC
   src/platform/win32/Ansi.cpp
+  src/platform/win32/Answering.cpp
+  src/platform/win32/SupportLog.cpp
   src/platform/win32/WinError.cpp
   src/platform/win32/WinSystem.cpp
   src/platform/win32/WinInetTransfer.cpp

@@ -67,6 +67,15 @@ class System {
   // The command-line text after the program's name and the blanks after it.
   virtual std::wstring CommandLine() = 0;
 
+  // Long loops on the window's thread call this often: it answers what other
+  // programs send the window (cheaply, at most every few milliseconds) and
+  // runs no event of the installer's own.
+  virtual void KeepAnswering() = 0;
+
+  // One line for the support log, which tells whoever helps the user why a
+  // run went as it did. Never fails: a line that cannot be written is lost.
+  virtual void Log(const std::wstring& line) noexcept = 0;
+
   // User interaction and the end of the program.
   virtual int MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) = 0;
   // Ends the process at once; open files are closed, started processes go on.

@@ -57,11 +57,14 @@ class FrmUpdate {
   void CompleteDownload();
   double BarTrack() const;
   void ShowProgress(std::uint64_t done, std::int64_t total);
+  // An empty bar for the next download, from which its progress climbs.
+  void ResetProgress();
 
   System& sys_;
   Inet& inet1_;
   Inet& inet2_;
   Controls ui_;
+  std::uint64_t shownBytes_ = 0;  // the count the bar and percentage show
 };
 
 }  // namespace norq

@@ -40,6 +40,8 @@ class FakeSystem : public System {
   std::wstring GetSpecialFolder(int csidl) override { return csidl == 37 ? systemDir : L""; }
   std::wstring AppPath() override { return appPath; }
   std::wstring CommandLine() override { return commandLine; }
+  void KeepAnswering() override { ++keepAnswering; }
+  void Log(const std::wstring& line) noexcept override { supportLog.push_back(line); }
   int MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) override;
   [[noreturn]] void End() override;
 
@@ -55,6 +57,8 @@ class FakeSystem : public System {
   bool formShownAtMsgBox = false;
   std::function<bool()> formShown;  // set by the test to report the window's state
   std::vector<std::wstring> log;    // messages, commands, launches, in order
+  std::vector<std::wstring> supportLog;
+  int keepAnswering = 0;
 };
 
 class FakeInet : public Inet {
@@ -72,6 +76,7 @@ class FakeInet : public Inet {
     return contentLength;
   }
   std::vector<std::uint8_t> GetChunk(std::int32_t size) override;
+  TransferFacts LastTransfer() const override { return facts; }
 
   // Sets the body that the next completion reads.
   void Respond(std::string newBody, std::wstring declared) {
@@ -86,6 +91,7 @@ class FakeInet : public Inet {
   std::string body;
   std::wstring contentLength;
   std::size_t offset = 0;
+  TransferFacts facts;
 };
 
 }  // namespace norq::test

@@ -9,7 +9,9 @@
 #include "core/RuntimeError.h"
 #include "core/Text.h"
 #include "platform/win32/Ansi.h"
+#include "platform/win32/Answering.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/SupportLog.h"
 #include "platform/win32/WinError.h"
 
 namespace norq::win32 {
@@ -35,6 +37,8 @@ constexpr DWORD kEndProcessAccess = 0x001F0FFF;
 constexpr DWORD kEndProcessWaitMs = 2000;
 // The owner argument is reserved; this is the value the product has always passed.
 constexpr INT_PTR kSpecialFolderOwner = 100;
+// A look at the queue costs little, but millions of 1 KB pieces would still feel it.
+constexpr ULONGLONG kAnswerEveryMs = 10;
 // Module paths are at most this long, with or without the \\?\ prefix.
 constexpr std::size_t kMaxModulePath = 32768;
 
@@ -109,7 +113,7 @@ class WinTargetFile final : public TargetFile {
     CheckOpen();
     try {
       Flush();
-      CheckFile(::FlushFileBuffers(file_.get()), L"FlushFileBuffers", temporary_);
+      CheckFile(FlushAnswering(file_.get()), L"FlushFileBuffers", temporary_);
       // Close before the rename: an open handle without delete sharing would
       // make the move fail. A failed close may have lost data, so it counts.
       CheckFile(::CloseHandle(file_.release()), L"CloseHandle", temporary_);
@@ -135,7 +139,7 @@ class WinTargetFile final : public TargetFile {
     // spreads that wait over the writing, where the window still paints,
     // instead of one long silence at the end of a large file.
     if (unsynced_ >= kSyncEvery) {
-      CheckFile(::FlushFileBuffers(file_.get()), L"FlushFileBuffers", temporary_);
+      CheckFile(FlushAnswering(file_.get()), L"FlushFileBuffers", temporary_);
       unsynced_ = 0;
     }
   }
@@ -310,7 +314,7 @@ EndProcessResult WinSystem::EndProcess(std::uint32_t processId) {
   if (!::TerminateProcess(process.get(), 0)) return EndProcessResult::TerminateFailed;
   // The ending was granted; whether it completes within the wait or later,
   // the process is on its way out, so the outcome of the wait changes nothing.
-  (void)::WaitForSingleObject(process.get(), kEndProcessWaitMs);
+  (void)WaitAnswering(process.get(), kEndProcessWaitMs);
   return EndProcessResult::Ended;
 }
 
@@ -347,6 +351,15 @@ int WinSystem::MsgBox(const std::wstring& text, unsigned style, const std::wstri
   // is shown with this call, and a throw from it would escape the last guard.
   return ::MessageBoxW(owner, text.c_str(), title.c_str(), style);
 }
+
+void WinSystem::KeepAnswering() {
+  const ULONGLONG now = ::GetTickCount64();
+  if (now - lastAnswered_ < kAnswerEveryMs) return;
+  lastAnswered_ = now;
+  AnswerSentMessages();
+}
+
+void WinSystem::Log(const std::wstring& line) noexcept { AppendToSupportLog(line); }
 
 void WinSystem::End() { ::ExitProcess(0); }
 
