@@ -253,6 +253,17 @@ class WinePrefix:
             raise HarnessError(f"probe {' '.join(args)} failed, see {self.logs / 'probe.log'}")
         return code, json.loads(out.read_text(encoding="utf-8")) if out.exists() else None
 
+    def watch_answers(self, seconds: float) -> "AnswerWatch":
+        """Starts `probe answer` on the main window in the background (see AnswerWatch)."""
+        out = self.root / f"answer-{time.monotonic_ns()}.json"
+        log = open(self.logs / "probe-answer.log", "ab")
+        process = subprocess.Popen([WINE, str(PROBE_EXE), "answer", MAIN_CAPTION, f"{seconds:g}", on_z(out)],
+                                   env=self.env(), stdin=subprocess.DEVNULL, stdout=log, stderr=log, cwd=self.root)
+        log.close()
+        # Ready once it looks for the window: a window made before would be watched too late.
+        wait_until(lambda: out.exists() or process.poll() is not None, 30, "the answer probe to start", 0.02)
+        return AnswerWatch(process, out, seconds)
+
     def start_server(self) -> None:
         """A wineserver that outlives short gaps between cases keeps every start in this prefix fast."""
         with open(self.logs / "wineserver.log", "ab") as log:
@@ -316,6 +327,24 @@ class WinePrefix:
 
 
 # -------------------------------------------------------------------- servers
+
+
+class AnswerWatch:
+    """A probe asking the main window every 25 ms whether it answers, until the window is
+    gone or its time is up; `result()` then holds the longest wait in `longest_ms`."""
+
+    def __init__(self, process: subprocess.Popen, out: Path, seconds: float):
+        self.process, self.out, self.seconds = process, out, seconds
+
+    def result(self, timeout: float = 30) -> dict:
+        try:
+            code = self.process.wait(self.seconds + timeout)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            raise HarnessError("the answer probe did not end") from None
+        if code != 0 or not self.out.exists():
+            raise HarnessError(f"the answer probe failed (exit code {code})")
+        return json.loads(self.out.read_text(encoding="utf-8"))
 
 
 class SilentServer:
@@ -470,12 +499,14 @@ class Machine:
             (target / "norqoem.dat").write_bytes(oem)
         return str(PureWindowsPath(INSTALL_FOLDER) / INSTALLER_EXE.name)
 
-    def start(self, exe: str, args: str = "", trace: bool = False) -> Installer:
-        """Starts a Windows program; `args` words are joined by blanks into its command line."""
+    def start(self, exe: str, args: str = "", trace: bool | str = False) -> Installer:
+        """Starts a Windows program; `args` words are joined by blanks into its command line.
+        `trace` logs Wine's process starts (True) or the given WINEDEBUG channels to trace.log."""
         logdir = self.workdir / f"run{len(self.installers) + 1}"
         logdir.mkdir(parents=True, exist_ok=True)
         trace_path = logdir / "trace.log" if trace else None
-        env = self.prefix.env(**({"WINEDEBUG": "trace+process"} if trace else {}))
+        channels = "trace+process" if trace is True else trace
+        env = self.prefix.env(**({"WINEDEBUG": channels} if channels else {}))
         cwd = self.file(str(PureWindowsPath(exe).parent))
         with open(logdir / "stdout.log", "wb") as out, open(trace_path or logdir / "stderr.log", "wb") as err:
             process = subprocess.Popen([WINE, exe, *args.split()], env=env, cwd=cwd, stdin=subprocess.DEVNULL,
@@ -483,7 +514,7 @@ class Machine:
         self.installers.append(Installer(self.prefix, process, logdir, trace_path))
         return self.installers[-1]
 
-    def launch(self, oem: bytes | None = gbk("测试版\r\n"), args: str = "", trace: bool = False):
+    def launch(self, oem: bytes | None = gbk("测试版\r\n"), args: str = "", trace: bool | str = False):
         return self.start(self.place(oem), args, trace)
 
     def file(self, windows_path: str) -> Path:
