@@ -315,9 +315,26 @@ class WinePrefix:
     def component_path(self, component: str) -> Path:
         return self.system32 / component
 
+    def support_logs(self) -> list[Path]:
+        """The support log in the user's temporary folder and the older one it made way for."""
+        return sorted(p for pattern in ("users/*/Temp/norq_installer.log*", "users/*/AppData/Local/Temp/norq_installer.log*")
+                      for p in self.drive_c.glob(pattern))
+
+    def support_log(self) -> str:
+        """The lines the installer logged; each starts with the time and its process id."""
+        logs = [p for p in self.support_logs() if p.name == "norq_installer.log" and p.is_file()]
+        return logs[0].read_text(encoding="utf-8") if logs else ""
+
+    def block_support_log(self) -> None:
+        """A folder where the log would go: every write of it fails."""
+        temp = next(p for p in self.drive_c.glob("users/*/Temp") if p.parent.name != "Public")
+        (temp / "norq_installer.log").mkdir()
+
     def reset(self, extra_folders: tuple[str, ...] = ()) -> None:
-        """Removes what the installer may have written: markers, components, given folders, D:'s contents."""
+        """Removes what the installer may have written: markers, components, the support log,
+        given folders, D:'s contents."""
         markers = [e for e in self.drive_c.iterdir() if e.name.lower() in ("norqoem.dat", "norq_url.dat")]
+        markers += self.support_logs()
         d_entries = list(self.d_link.resolve().iterdir()) if self.d_link.exists() else []
         for entry in [*markers, *self.components(), *map(self.unix_path, extra_folders), *d_entries]:
             if entry.is_dir() and not entry.is_symlink():

@@ -5,11 +5,12 @@ from __future__ import annotations
 
 import contextlib
 import os
+import re
 import shutil
 
 import pytest
 
-from harness import BUILD, COMPONENTS, PRIMARY_PORT, SECONDARY_PORT, wait_until
+from harness import BUILD, COMPONENTS, PRIMARY_PORT, REPO, SECONDARY_PORT, wait_until
 from servers import NginxSite, ScriptedServer, publish
 
 DOWNLOAD_PORT = 18082
@@ -96,6 +97,15 @@ def test_round_trip_downloads_registers_and_starts_setup(machine, sources):
     assert (folder / "norq_setup.exe").read_bytes() == (sources / "norq_setup.exe").read_bytes()
     assert registrations(app) == [registration(name) for name in COMPONENTS]
     assert temporaries(machine) == []
+    # The support log: one timestamped line per step, from the version to how the run ended.
+    stamp = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[\d+\] "
+    logged = machine.prefix.support_log().splitlines()
+    assert all(re.match(stamp, line) for line in logged), logged
+    lines = [re.sub(stamp, "", line) for line in logged]
+    version = re.search(r"project\(norq_installer VERSION ([\d.]+)", (REPO / "CMakeLists.txt").read_text())[1]
+    assert lines[0] == f"norq_installer {version} started in {INSTALL_DIR}"
+    assert lines[-1] == f"end: the setup program {INSTALL_DIR}\\norq_setup.exe was started"
+    assert sum(line.startswith("downloaded http://") for line in lines) == 10, lines
     # Wine's cmd.exe refuses "regsvr32/s"; the plain tool shows that what was installed registers.
     assert machine.prefix.run(["regsvr32", f"{SYSTEM_DIR}\\MSINET.OCX"], "regsvr32") == 0
     proof = machine.file(PROOF_DIR + r"\registered.txt").read_bytes()

@@ -60,6 +60,17 @@ FAILURES = {
     "truncated": {"body_hex": body(5000).hex(), "truncate_after": 2000},
     "stalled": {"body_hex": body(5000).hex(), "stall_after": 1000},
 }
+# What the support log says of each failure, after the address.
+LOGGED = {
+    "404": "HTTP 404, declared 8 bytes, received 0 bytes in",
+    "500": "HTTP 500, declared 6 bytes, received 0 bytes in",
+    "truncated": "HTTP 200, declared 5000 bytes, received 2000 bytes in",
+    "stalled": "HTTP 200, declared 5000 bytes, received 1000 bytes in",
+}
+# Why, as a pattern: a stall ends in WinINet's own time-out (Wine's socket code 10060) or the watchdog's.
+REASONS = {"404": "HTTP status 404", "500": "HTTP status 500", "truncated": "body shorter than its Content-Length",
+           "stalled": rf"Internet(QueryDataAvailable|ReadFile): Win32 code 10060"
+                      rf"|no data within {NET_TIMEOUT_S * 1000 + 500} ms"}
 
 
 @pytest.mark.parametrize("kind", FAILURES)
@@ -82,6 +93,11 @@ def test_a_failed_download_reports_and_the_walk_stands(machine, server, kind):
     assert app.running
     app.close()
     assert app.wait_exit(10) == 0
+    # The screen shows one text for every failure; the support log tells them apart.
+    failed = re.search(rf"\] download failed: {re.escape(server.base + COMCAT)}: (.*) s, failed: (.*)$",
+                       machine.prefix.support_log(), re.M)
+    assert failed and failed[1].startswith(LOGGED[kind]) and re.fullmatch(REASONS[kind], failed[2]), \
+        machine.prefix.support_log()
 
 
 def test_bodies_without_a_length_are_saved_whole(machine, server):
@@ -121,6 +137,7 @@ def test_an_older_longer_setup_program_is_replaced_entirely(machine, server, sou
     new = (sources / "norq_setup.exe").read_bytes()
     (folder / "norq_setup.exe").write_bytes(b"MZ older setup " + b"\xee" * (len(new) * 2))
     serve(server, {SETUP_PATH: {"body_file": str(sources / "norq_setup.exe")}})
+    machine.prefix.block_support_log()  # an unwritable log changes nothing
     app = machine.start(exe, "REFRESH")
     assert app.wait_exit(30) == 0
     assert (folder / "norq_setup.exe").read_bytes() == new

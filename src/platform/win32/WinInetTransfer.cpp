@@ -376,12 +376,12 @@ bool Transfer(Request& r) {
     return r.Fail(L"HttpQueryInfoW");
   }
   r.status = status;
+  r.headers = ResponseHeaders(requestHandle);
+  r.declared = static_cast<std::uint64_t>(ParseContentLength(FindHeader(r.headers, L"Content-Length")));
   if (status < 200 || status > 299) {
     r.failure = L"HTTP status " + std::to_wstring(status);
     return false;
   }
-  r.headers = ResponseHeaders(requestHandle);
-  r.declared = static_cast<std::uint64_t>(ParseContentLength(FindHeader(r.headers, L"Content-Length")));
   return r.download ? Spool(r, requestHandle) : ReadText(r, requestHandle);
 }
 
