@@ -43,3 +43,10 @@ endif()
 
 include(${CMAKE_SOURCE_DIR}/tests/probe/CMakeLists.txt)
 include(${CMAKE_SOURCE_DIR}/tests/fixtures/CMakeLists.txt)
+
+# scripts/bench.py's measure of WinINet alone under Wine.
+add_executable(norq_wininet_fetch tools/bench/wininet_fetch.cpp)
+target_link_libraries(norq_wininet_fetch PRIVATE wininet kernel32)
+if(NOT MSVC)
+  target_link_options(norq_wininet_fetch PRIVATE -municode -static -static-libgcc -static-libstdc++)
+endif()

@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ libgtest-dev googletest
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine64 xvfb xauth fonts-wqy-zenhei imagemagick x11-utils locales iproute2
-  python3 python3-pytest nginx
+  python3 python3-pytest nginx curl
 )
 # Wine takes its ANSI code page from the locale: the tests run it in zh_CN.UTF-8 (code page 936).
 locale_name=zh_CN.UTF-8
