@@ -485,7 +485,8 @@ std::wstring WinInetTransfer::OpenURL(const std::wstring& url) {
   UniqueHandle worker;
   const auto request = Start(url, L"GET", false, worker);
   const HANDLE done = request->done.get();
-  // Only locals from here on: a message handled below may end this object.
+  // The loop relies only on its own share of the request: a message handled in
+  // it may run any event, one that starts another request on this object too.
   for (;;) {
     const DWORD wait = ::MsgWaitForMultipleObjectsEx(1, &done, kWatchdogPeriodMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (wait == WAIT_OBJECT_0) break;
