@@ -27,6 +27,8 @@ add_custom_target(norq_art DEPENDS ${NORQ_ART_DIR}/norq.ico ${NORQ_ART_DIR}/logo
 
 add_library(norq_win32 STATIC
   src/platform/win32/Ansi.cpp
+  src/platform/win32/Answering.cpp
+  src/platform/win32/SupportLog.cpp
   src/platform/win32/WinError.cpp
   src/platform/win32/WinSystem.cpp
   src/platform/win32/WinInetTransfer.cpp
@@ -103,3 +105,10 @@ add_custom_command(TARGET norq_installer POST_BUILD
 
 include(${CMAKE_SOURCE_DIR}/tests/probe/CMakeLists.txt)
 include(${CMAKE_SOURCE_DIR}/tests/fixtures/CMakeLists.txt)
+
+# scripts/bench.py's measure of WinINet alone under Wine.
+add_executable(norq_wininet_fetch tools/bench/wininet_fetch.cpp)
+target_link_libraries(norq_wininet_fetch PRIVATE wininet kernel32)
+if(NOT MSVC)
+  target_link_options(norq_wininet_fetch PRIVATE -municode -static -static-libgcc -static-libstdc++)
+endif()

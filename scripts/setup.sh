@@ -10,7 +10,7 @@ packages=(
   cmake ninja-build g++ libgtest-dev googletest
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine64 xvfb xauth fonts-wqy-zenhei imagemagick x11-utils locales iproute2
-  python3 python3-pytest nginx openssl ca-certificates osslsigncode
+  python3 python3-pytest nginx curl openssl ca-certificates osslsigncode
 )
 if [ "${1:-}" = --i686 ]; then
   packages+=(qemu-user-static debootstrap)

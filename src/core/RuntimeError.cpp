@@ -31,6 +31,13 @@ std::wstring RuntimeError::ReportText() const {
   return text;
 }
 
+std::wstring RuntimeError::LogText() const {
+  std::wstring text = L"error " + std::to_wstring(static_cast<int>(number_)) + L" (" + Description() + L")";
+  if (!detail_.empty()) text += L": " + detail_;
+  if (win32_ != 0) text += L", Win32 code " + std::to_wstring(win32_);
+  return text;
+}
+
 std::wstring DescriptionOf(ErrorNumber number) {
   switch (number) {
     case ErrorNumber::InvalidCall: return L"无效的过程调用或参数";

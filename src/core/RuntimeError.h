@@ -36,6 +36,8 @@ class RuntimeError : public std::runtime_error {
   std::uint32_t Win32Code() const { return win32_; }
   // The whole text of the report's message box.
   std::wstring ReportText() const;
+  // The same on one line, for the support log.
+  std::wstring LogText() const;
 
  private:
   ErrorNumber number_;

@@ -28,4 +28,24 @@ CommandLineParts SplitCommandLine(std::wstring_view commandLine) {
   return {program, commandLine.substr(i)};
 }
 
+std::wstring OneLine(std::wstring_view text) {
+  static constexpr wchar_t kHex[] = L"0123456789abcdef";
+  std::wstring line;
+  line.reserve(text.size());
+  for (const wchar_t c : text) {
+    if (c == L'\r') {
+      line += L"\\r";
+    } else if (c == L'\n') {
+      line += L"\\n";
+    } else if (c == L'\t') {
+      line += L"\\t";
+    } else if (c < 0x20 || c == 0x7f) {
+      line += {L'\\', L'x', kHex[(c >> 4) & 0xf], kHex[c & 0xf]};
+    } else {
+      line += c;
+    }
+  }
+  return line;
+}
+
 }  // namespace norq

@@ -19,6 +19,10 @@ struct CommandLineParts {
 };
 CommandLineParts SplitCommandLine(std::wstring_view commandLine);
 
+// Text made to fit on one line of a log: control characters are written as
+// escapes (\r, \n, \t, \x1b), so a reply's line break shows as it came.
+std::wstring OneLine(std::wstring_view text);
+
 inline std::wstring ArgumentsOf(std::wstring_view commandLine) {
   return std::wstring(SplitCommandLine(commandLine).arguments);
 }

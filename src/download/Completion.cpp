@@ -2,6 +2,7 @@
 #include "download/Progress.h"
 #include "download/StateText.h"
 #include "platform/ContentLength.h"
+#include "platform/TransferText.h"
 #include "install/Manifest.h"
 #include "ui/FrmUpdate.h"
 
@@ -20,6 +21,7 @@ void FrmUpdate::CompleteDownload() {
   ui_.SetCaption(ControlId::Label_http_state, kCompletedText);
 
   const std::wstring& path = ElementAt(PathArr, CurIndex);
+  sys_.Log(L"downloaded " + TransferText(ElementAt(UrlArr, CurIndex), inet1_.LastTransfer()));
   {
     // The body goes beside the target first: until Commit the old file stays
     // whole, and a failure leaves no partial file that would pass for present.
@@ -32,12 +34,16 @@ void FrmUpdate::CompleteDownload() {
       target->Append(piece.data(), piece.size());
       written += piece.size();
       ShowProgress(written, TotalBytes);
+      // The bar normally stands still here (it showed the body arriving), so
+      // no control change gives the window its chance to answer.
+      sys_.KeepAnswering();
       piece = inet1_.GetChunk(kPieceSize);
     }
     target->Append(piece.data(), piece.size());
     written += piece.size();
     ShowProgress(written, TotalBytes);
     target->Commit();
+    sys_.Log(L"saved " + std::to_wstring(written) + L" bytes to " + path);
   }
   if (TotalBytes <= 0) ui_.SetWidth(ControlId::Picture1, BarTrack());
   ui_.SetCaption(ControlId::Label_http_state2, L"100%");
@@ -45,7 +51,9 @@ void FrmUpdate::CompleteDownload() {
   if (ElementAt(TypeArr, CurIndex) == kComponentKind) {
     RegisterComponent(path);
   } else {
-    RunUpdate(SetupPath(sys_.AppPath()));
+    const std::wstring setup = SetupPath(sys_.AppPath());
+    RunUpdate(setup);
+    sys_.Log(L"end: the setup program " + setup + L" was started");
     sys_.End();
   }
   ui_.SetVisible(ControlId::Picture_http, false);

@@ -26,8 +26,12 @@ double FrmUpdate::BarTrack() const { return ui_.ScaleWidth() - 2 * ui_.Left(Cont
 
 // The bar and the percentage follow the bytes really received or written, so
 // they never run past the full track or 100%; with no declared length the
-// percentage stays blank until the final "100%".
+// percentage stays blank until the final "100%". Within one download they only
+// move forward: the body is counted once as it arrives and again as it is
+// saved, and the second count must not show the user a bar that falls back.
 void FrmUpdate::ShowProgress(std::uint64_t done, std::int64_t total) {
+  if (done <= shownBytes_) return;
+  shownBytes_ = done;
   ui_.SetWidth(ControlId::Picture1, BarWidth(BarTrack(), done, total));
   if (total <= 0) {
     ui_.SetCaption(ControlId::Label_http_state2, L"");
@@ -36,6 +40,11 @@ void FrmUpdate::ShowProgress(std::uint64_t done, std::int64_t total) {
   const auto capped = std::min<std::uint64_t>(done, static_cast<std::uint64_t>(total));
   ui_.SetCaption(ControlId::Label_http_state2,
                  PercentText(static_cast<double>(capped) * 100.0 / static_cast<double>(total)));
+}
+
+void FrmUpdate::ResetProgress() {
+  shownBytes_ = 0;
+  ui_.SetWidth(ControlId::Picture1, 0);
 }
 
 void FrmUpdate::Inet1_BytesReceived(std::uint64_t received, std::uint64_t declared) {

@@ -1,6 +1,7 @@
 #include "download/StateText.h"
 
 #include "core/Subscript.h"
+#include "platform/TransferText.h"
 #include "ui/FrmUpdate.h"
 
 namespace norq {
@@ -27,6 +28,9 @@ void FrmUpdate::Inet1_StateChanged(std::int16_t state) {
   } else if (state == icResponseCompleted) {
     CompleteDownload();
   } else if (const wchar_t* text = StateText(state)) {
+    if (state == icError) {
+      sys_.Log(L"download failed: " + TransferText(ElementAt(UrlArr, CurIndex), inet1_.LastTransfer()));
+    }
     ui_.SetCaption(ControlId::Label_http_state, text);
   }
 }

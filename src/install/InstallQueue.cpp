@@ -34,17 +34,23 @@ void FrmUpdate::InstallNext() {
   for (;;) {
     if (CurIndex == INT16_MAX) throw RuntimeError(ErrorNumber::Overflow);
     ++CurIndex;
-    if (CurIndex > bound) return;
+    if (CurIndex > bound) {
+      sys_.Log(L"all entries handled");
+      return;
+    }
     if (ElementAt(TypeArr, CurIndex) == kComponentKind) {
       ui_.SetCaption(ControlId::Label3, L"状态: 检查 " + ElementAt(NameArr, CurIndex) + L" ...");
       if (sys_.FileExists(ElementAt(PathArr, CurIndex), kPresenceMask)) {
+        sys_.Log(L"entry " + std::to_wstring(CurIndex) + L" present: " + ElementAt(PathArr, CurIndex));
         ui_.SetCaption(ControlId::Label3, L"状态: 注册 " + ElementAt(NameArr, CurIndex) + L" ...");
         RegisterComponent(ElementAt(PathArr, CurIndex));
         continue;
       }
     }
     ui_.SetVisible(ControlId::Picture_http, true);
-    ui_.SetWidth(ControlId::Picture1, 0);
+    sys_.Log(L"entry " + std::to_wstring(CurIndex) + L" downloading: " + ElementAt(UrlArr, CurIndex) + L" for " +
+             ElementAt(PathArr, CurIndex));
+    ResetProgress();
     // The lists follow the manifest table, so entry n is the index's line n - 1.
     std::optional<IndexLine> pinned;
     if (indexKey_) pinned = index_.at(static_cast<std::size_t>(CurIndex - 1));

@@ -40,6 +40,7 @@ std::vector<std::wstring> SplitList(const std::wstring& list) {
 
 void FrmUpdate::BuildManifest() {
   SystemDir = sys_.GetSpecialFolder(kCsidlSystem);
+  sys_.Log(L"system folder: " + SystemDir);
   auto lists = MakeManifestLists(ServerUrl(), SystemDir, sys_.AppPath());
   TypeList = std::move(lists.types);
   UrlList = std::move(lists.urls);

@@ -29,6 +29,15 @@ enum InetState : std::int16_t {
   icResponseCompleted = 12,
 };
 
+// What the last request came to, for the support log.
+struct TransferFacts {
+  std::uint32_t status = 0;    // the HTTP status; 0 when none arrived
+  std::uint64_t declared = 0;  // the declared length; 0 when none
+  std::uint64_t received = 0;  // body bytes that arrived
+  std::uint32_t milliseconds = 0;
+  std::wstring failure;        // why it failed (the call and its Win32 code, ...); empty after a success
+};
+
 class Inet {
  public:
   virtual ~Inet() = default;
@@ -52,6 +61,8 @@ class Inet {
   // The next bytes of the completed response's body: `size` while that many
   // remain, then the rest, then nothing.
   virtual std::vector<std::uint8_t> GetChunk(std::int32_t size) = 0;
+  // The facts of the last request that ended, successful or not.
+  virtual TransferFacts LastTransfer() const = 0;
 
   // Raised on the GUI thread for every state the request passes through;
   // icResponseCompleted once, after the whole body has arrived, and nothing of

@@ -7,7 +7,10 @@ void KillProcessByTitle(System& system, const std::wstring& title) {
     const auto window = system.FindTopWindow(title);
     if (window == 0) return;
     const auto processId = system.WindowProcessId(window);
-    if (system.EndProcess(processId) != EndProcessResult::Ended) return;
+    const EndProcessResult result = system.EndProcess(processId);
+    system.Log(L"process " + std::to_wstring(processId) + L" with a window titled \"" + title + L"\": " +
+               (result == EndProcessResult::Ended ? L"ended" : L"could not be ended"));
+    if (result != EndProcessResult::Ended) return;
   }
 }
 

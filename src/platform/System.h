@@ -74,6 +74,15 @@ class System {
   // checked with the system's own cryptography.
   virtual bool VerifySignature(const P256PublicKey& key, std::string_view message, const P256Signature& signature) = 0;
 
+  // Long loops on the window's thread call this often: it answers what other
+  // programs send the window (cheaply, at most every few milliseconds) and
+  // runs no event of the installer's own.
+  virtual void KeepAnswering() = 0;
+
+  // One line for the support log, which tells whoever helps the user why a
+  // run went as it did. Never fails: a line that cannot be written is lost.
+  virtual void Log(const std::wstring& line) noexcept = 0;
+
   // User interaction and the end of the program.
   virtual int MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) = 0;
   // Ends the process at once; open files are closed, started processes go on.

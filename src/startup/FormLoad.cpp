@@ -13,13 +13,23 @@ constexpr wchar_t kProductWindowTitle[] = L"norq";
 constexpr wchar_t kRefreshWord[] = L"REFRESH";
 }  // namespace
 
+// The build's version, a narrow or wide literal: the empty wide prefix makes it wide.
+#ifndef NORQ_VERSION
+#error "The build defines NORQ_VERSION, the program's version"
+#endif
+const wchar_t kProgramVersion[] = L"" NORQ_VERSION;
+
 void FrmUpdate::Form_Load() {
+  sys_.Log(std::wstring(L"norq_installer ") + kProgramVersion + L" started in " + sys_.AppPath());
+  sys_.Log(L"command line: " + sys_.CommandLine());
   const std::wstring oemMarker = OemMarkerPath(sys_.AppPath());
   if (!sys_.FileExists(oemMarker, kAttrNormal)) {
     sys_.MsgBox(kNotUnpacked, kMbCritical, kMessageTitle);
+    sys_.Log(L"end: no " + oemMarker + L" (the package was not unpacked)");
     sys_.End();
   }
   OemName = sys_.ReadTextLine(oemMarker);
+  sys_.Log(L"OEM name: " + OemName);
   WriteOemCopies(sys_, OemName);
 
   ui_.SetCaption(ControlId::Label_v, OemName + L" 专用安装程序");
@@ -31,9 +41,11 @@ void FrmUpdate::Form_Load() {
 
   if (!DiscoverServer()) {
     sys_.MsgBox(kNoServer, kMbCritical, kMessageTitle);
+    sys_.Log(L"end: no pointer page named a server");
     Form_QueryUnload();
     return;
   }
+  sys_.Log(L"server: " + ServerUrl());
   WriteServerMarkers(sys_, ServerUrl());
 
   ui_.SetCaption(ControlId::Command_refresh, L"开始安装");

@@ -4,6 +4,12 @@
 
 namespace norq {
 
+namespace {
+void LogSkipped(System& system, const wchar_t* path, const RuntimeError& error) {
+  system.Log(std::wstring(L"marker skipped: ") + path + L": " + error.LogText());
+}
+}  // namespace
+
 std::wstring OemMarkerPath(const std::wstring& appPath) { return appPath + L"\\norqoem.dat"; }
 
 // Many of our users' PCs have no D: drive, some a read-only or unready one.
@@ -13,7 +19,8 @@ void WriteOemCopies(System& system, const std::wstring& oemName) {
   for (const wchar_t* path : kOemCopies) {
     try {
       if (!system.FileExists(path, kAttrNormal)) system.WriteTextLine(path, oemName);
-    } catch (const RuntimeError&) {
+    } catch (const RuntimeError& error) {
+      LogSkipped(system, path, error);
     }
   }
 }
@@ -22,7 +29,8 @@ void WriteServerMarkers(System& system, const std::wstring& serverUrl) {
   for (const wchar_t* path : kServerMarkers) {
     try {
       system.WriteTextLine(path, serverUrl);
-    } catch (const RuntimeError&) {
+    } catch (const RuntimeError& error) {
+      LogSkipped(system, path, error);
     }
   }
 }

@@ -1,5 +1,6 @@
 #include "startup/ServerDiscovery.h"
 
+#include "platform/TransferText.h"
 #include "trust/Signature.h"
 #include "trust/TreeIndex.h"
 #include "ui/FrmUpdate.h"
@@ -9,9 +10,14 @@ namespace norq {
 std::wstring PrimaryPointerUrl() { return std::wstring(L"http://") + NORQ_PRIMARY_HOST + L"/quindle_www.html"; }
 std::wstring SecondaryPointerUrl() { return std::wstring(L"http://") + NORQ_SECONDARY_HOST + L"/brisel_www.html"; }
 
-bool IsAcceptedReply(const std::wstring& reply) {
-  return reply.size() > 15 && reply.size() < 50 && reply.find(L'|') == std::wstring::npos;
+const wchar_t* RefusalOf(const std::wstring& reply) {
+  if (reply.size() <= 15) return L"refused: 15 characters or fewer";
+  if (reply.size() >= 50) return L"refused: 50 characters or more";
+  if (reply.find(L'|') != std::wstring::npos) return L"refused: it holds \"|\"";
+  return nullptr;
 }
+
+bool IsAcceptedReply(const std::wstring& reply) { return RefusalOf(reply) == nullptr; }
 
 namespace {
 // A DER signature of P-256 is at most 72 bytes.
@@ -25,7 +31,10 @@ std::wstring Widen(const char* text) { return std::wstring(text, text + std::cha
 bool FrmUpdate::DiscoverServer() {
   for (const auto& url : {PrimaryPointerUrl(), SecondaryPointerUrl()}) {
     std::wstring reply = inet2_.OpenURL(url);
-    if (IsAcceptedReply(reply) && TrustServer(reply)) {
+    const wchar_t* refusal = RefusalOf(reply);
+    sys_.Log(L"pointer page " + TransferText(url, inet2_.LastTransfer()) + L", reply of " +
+             std::to_wstring(reply.size()) + L" characters, " + (refusal ? refusal : L"accepted"));
+    if (!refusal && TrustServer(reply)) {
       ui_.SetCaption(ControlId::Label_www, std::move(reply));
       return true;
     }
@@ -38,15 +47,23 @@ bool FrmUpdate::DiscoverServer() {
 bool FrmUpdate::TrustServer(const std::wstring& serverUrl) {
   index_.clear();
   if (!indexKey_) return true;
-  const auto index = inet2_.FetchBytes(serverUrl + Widen(kIndexServerPath), kMaxIndexBytes);
-  if (!index) return false;
-  const auto der = inet2_.FetchBytes(serverUrl + Widen(kSignatureServerPath), kMaxSignatureBytes);
-  if (!der) return false;
+  const auto refuse = [&](const std::wstring& why) {
+    sys_.Log(L"server " + serverUrl + L" not used: " + why);
+    return false;
+  };
+  const std::wstring indexUrl = serverUrl + Widen(kIndexServerPath);
+  const auto index = inet2_.FetchBytes(indexUrl, kMaxIndexBytes);
+  if (!index) return refuse(L"no index, " + TransferText(indexUrl, inet2_.LastTransfer()));
+  const std::wstring signatureUrl = serverUrl + Widen(kSignatureServerPath);
+  const auto der = inet2_.FetchBytes(signatureUrl, kMaxSignatureBytes);
+  if (!der) return refuse(L"no signature, " + TransferText(signatureUrl, inet2_.LastTransfer()));
   const auto signature = DerToRawSignature(*der);
-  if (!signature || !sys_.VerifySignature(*indexKey_, *index, *signature)) return false;
+  if (!signature) return refuse(L"the signature is not a DER ECDSA signature");
+  if (!sys_.VerifySignature(*indexKey_, *index, *signature)) return refuse(L"the index is not signed by the built-in key");
   auto lines = ParseIndex(*index, ManifestServerPaths());
-  if (!lines) return false;
+  if (!lines) return refuse(L"the signed index does not list the manifest's files");
   index_ = std::move(*lines);
+  sys_.Log(L"server " + serverUrl + L": its signed index verifies");
   return true;
 }
 

@@ -13,5 +13,7 @@ std::wstring SecondaryPointerUrl();
 // other lists and fetch a component from another entry's address, so a reply
 // holding one is refused like a page of the wrong length.
 bool IsAcceptedReply(const std::wstring& reply);
+// Why a reply is refused, for the support log; nullptr when it is accepted.
+const wchar_t* RefusalOf(const std::wstring& reply);
 
 }  // namespace norq

@@ -7,18 +7,19 @@
 namespace norq {
 
 void RunEvent(System& system, const std::function<void()>& handler) {
-  std::wstring report;
+  RuntimeError failure(ErrorNumber::InternalError);
   try {
     handler();
     return;
   } catch (const RuntimeError& error) {
-    report = error.ReportText();
+    failure = error;
   } catch (const std::bad_alloc&) {
-    report = RuntimeError(ErrorNumber::OutOfMemory).ReportText();
+    failure = RuntimeError(ErrorNumber::OutOfMemory);
   } catch (const std::exception&) {
-    report = RuntimeError(ErrorNumber::InternalError).ReportText();
   }
-  system.MsgBox(report, kMbCritical, kErrorReportTitle);
+  system.Log(failure.LogText());
+  system.MsgBox(failure.ReportText(), kMbCritical, kErrorReportTitle);
+  system.Log(L"end: after the error above");
   system.End();
 }
 

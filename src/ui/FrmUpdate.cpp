@@ -7,6 +7,9 @@ FrmUpdate::FrmUpdate(System& system, Inet& inet1, Inet& inet2, std::optional<P25
 
 // Whatever asks the window to close, the installer ends at once: nothing it
 // has written or started is undone, and an outstanding transfer is abandoned.
-void FrmUpdate::Form_QueryUnload() { sys_.End(); }
+void FrmUpdate::Form_QueryUnload() {
+  sys_.Log(L"end: the window was closed");
+  sys_.End();
+}
 
 }  // namespace norq

@@ -63,6 +63,8 @@ class FrmUpdate {
   void CompleteDownload();
   double BarTrack() const;
   void ShowProgress(std::uint64_t done, std::int64_t total);
+  // An empty bar for the next download, from which its progress climbs.
+  void ResetProgress();
 
   System& sys_;
   Inet& inet1_;
@@ -70,6 +72,7 @@ class FrmUpdate {
   Controls ui_;
   std::optional<P256PublicKey> indexKey_;
   std::vector<IndexLine> index_;  // the verified index of the server used, in manifest order
+  std::uint64_t shownBytes_ = 0;  // the count the bar and percentage show
 };
 
 }  // namespace norq

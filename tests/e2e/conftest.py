@@ -56,6 +56,8 @@ def machine(wine, tmp_path, request):
             wine.display.screenshot(FAILURE_SHOTS / f"{name}.png")
         except Exception as error:  # a failed screenshot must not hide the test's own failure
             print(f"no screenshot of the failure: {error}")
+        # The installer's own account of the case, kept before the reset removes it.
+        (FAILURE_SHOTS / f"{name}.log").write_text(wine.support_log(), encoding="utf-8")
     case.finish()
 
 

@@ -266,6 +266,17 @@ class WinePrefix:
             raise HarnessError(f"probe {' '.join(args)} failed, see {self.logs / 'probe.log'}")
         return code, json.loads(out.read_text(encoding="utf-8")) if out.exists() else None
 
+    def watch_answers(self, seconds: float) -> "AnswerWatch":
+        """Starts `probe answer` on the main window in the background (see AnswerWatch)."""
+        out = self.root / f"answer-{time.monotonic_ns()}.json"
+        log = open(self.logs / "probe-answer.log", "ab")
+        process = subprocess.Popen([WINE, str(PROBE_EXE), "answer", MAIN_CAPTION, f"{seconds:g}", on_z(out)],
+                                   env=self.env(), stdin=subprocess.DEVNULL, stdout=log, stderr=log, cwd=self.root)
+        log.close()
+        # Ready once it looks for the window: a window made before would be watched too late.
+        wait_until(lambda: out.exists() or process.poll() is not None, 30, "the answer probe to start", 0.02)
+        return AnswerWatch(process, out, seconds)
+
     def start_server(self) -> None:
         """A wineserver that outlives short gaps between cases keeps every start in this prefix fast."""
         with open(self.logs / "wineserver.log", "ab") as log:
@@ -317,9 +328,26 @@ class WinePrefix:
     def component_path(self, component: str) -> Path:
         return self.system_folder / component
 
+    def support_logs(self) -> list[Path]:
+        """The support log in the user's temporary folder and the older one it made way for."""
+        return sorted(p for pattern in ("users/*/Temp/norq_installer.log*", "users/*/AppData/Local/Temp/norq_installer.log*")
+                      for p in self.drive_c.glob(pattern))
+
+    def support_log(self) -> str:
+        """The lines the installer logged; each starts with the time and its process id."""
+        logs = [p for p in self.support_logs() if p.name == "norq_installer.log" and p.is_file()]
+        return logs[0].read_text(encoding="utf-8") if logs else ""
+
+    def block_support_log(self) -> None:
+        """A folder where the log would go: every write of it fails."""
+        temp = next(p for p in self.drive_c.glob("users/*/Temp") if p.parent.name != "Public")
+        (temp / "norq_installer.log").mkdir()
+
     def reset(self, extra_folders: tuple[str, ...] = ()) -> None:
-        """Removes what the installer may have written: markers, components, given folders, D:'s contents."""
+        """Removes what the installer may have written: markers, components, the support log,
+        given folders, D:'s contents."""
         markers = [e for e in self.drive_c.iterdir() if e.name.lower() in ("norqoem.dat", "norq_url.dat")]
+        markers += self.support_logs()
         d_entries = list(self.d_link.resolve().iterdir()) if self.d_link.exists() else []
         for entry in [*markers, *self.components(), *map(self.unix_path, extra_folders), *d_entries]:
             if entry.is_dir() and not entry.is_symlink():
@@ -329,6 +357,24 @@ class WinePrefix:
 
 
 # -------------------------------------------------------------------- servers
+
+
+class AnswerWatch:
+    """A probe asking the main window every 25 ms whether it answers, until the window is
+    gone or its time is up; `result()` then holds the longest wait in `longest_ms`."""
+
+    def __init__(self, process: subprocess.Popen, out: Path, seconds: float):
+        self.process, self.out, self.seconds = process, out, seconds
+
+    def result(self, timeout: float = 30) -> dict:
+        try:
+            code = self.process.wait(self.seconds + timeout)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            raise HarnessError("the answer probe did not end") from None
+        if code != 0 or not self.out.exists():
+            raise HarnessError(f"the answer probe failed (exit code {code})")
+        return json.loads(self.out.read_text(encoding="utf-8"))
 
 
 class SilentServer:
@@ -483,14 +529,16 @@ class Machine:
             (target / "norqoem.dat").write_bytes(oem)
         return str(PureWindowsPath(INSTALL_FOLDER) / INSTALLER_EXE.name)
 
-    def start(self, exe: str, args: str = "", trace: bool = False, env: dict | None = None,
+    def start(self, exe: str, args: str = "", trace: bool | str = False, env: dict | None = None,
               wrapper: tuple[str, ...] = ()) -> Installer:
-        """Starts a Windows program; `args` words are joined by blanks into its command line;
+        """Starts a Windows program; `args` words are joined by blanks into its command line.
+        `trace` logs Wine's process starts (True) or the given WINEDEBUG channels to trace.log;
         `env` adds to (or overrides) Wine's environment; `wrapper` is a command that execs Wine."""
         logdir = self.workdir / f"run{len(self.installers) + 1}"
         logdir.mkdir(parents=True, exist_ok=True)
         trace_path = logdir / "trace.log" if trace else None
-        env = self.prefix.env(**({"WINEDEBUG": "trace+process"} if trace else {}), **(env or {}))
+        channels = "trace+process" if trace is True else trace
+        env = self.prefix.env(**({"WINEDEBUG": channels} if channels else {}), **(env or {}))
         cwd = self.file(str(PureWindowsPath(exe).parent))
         with open(logdir / "stdout.log", "wb") as out, open(trace_path or logdir / "stderr.log", "wb") as err:
             process = subprocess.Popen([*wrapper, *WINE, exe, *args.split()], env=env, cwd=cwd, stdin=subprocess.DEVNULL,
@@ -498,7 +546,7 @@ class Machine:
         self.installers.append(Installer(self.prefix, process, logdir, trace_path))
         return self.installers[-1]
 
-    def launch(self, oem: bytes | None = gbk("测试版\r\n"), args: str = "", trace: bool = False,
+    def launch(self, oem: bytes | None = gbk("测试版\r\n"), args: str = "", trace: bool | str = False,
                exe: Path = INSTALLER_EXE, env: dict | None = None):
         return self.start(self.place(oem, exe), args, trace, env)
 

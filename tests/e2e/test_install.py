@@ -5,6 +5,7 @@ from __future__ import annotations
 
 import contextlib
 import os
+import re
 import shutil
 import subprocess
 
@@ -108,6 +109,15 @@ def test_round_trip_downloads_registers_and_starts_setup(machine, sources, exe, 
     assert (folder / "norq_setup.exe").read_bytes() == (sources / "norq_setup.exe").read_bytes()
     assert registrations(app) == [registration(name) for name in COMPONENTS]
     assert temporaries(machine) == []
+    # The support log: one timestamped line per step, from the version to how the run ended.
+    stamp = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[\d+\] "
+    logged = machine.prefix.support_log().splitlines()
+    assert all(re.match(stamp, line) for line in logged), logged
+    lines = [re.sub(stamp, "", line) for line in logged]
+    version = re.search(r"project\(norq_installer VERSION ([\d.]+)", (REPO / "CMakeLists.txt").read_text())[1]
+    assert lines[0] == f"norq_installer {version} started in {INSTALL_DIR}"
+    assert lines[-1] == f"end: the setup program {INSTALL_DIR}\\norq_setup.exe was started"
+    assert sum(line.startswith("downloaded http://") for line in lines) == 10, lines
     # Wine's cmd.exe refuses "regsvr32/s"; the plain tool shows that what was installed registers.
     assert machine.prefix.run([REGSVR32, f"{SYSTEM_DIR}\\MSINET.OCX"], "regsvr32") == 0
     proof = machine.file(PROOF_DIR + r"\registered.txt").read_bytes()

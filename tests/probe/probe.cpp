@@ -12,11 +12,16 @@
 //   probe close TITLE              post WM_CLOSE to that window
 //   probe windows OUTFILE          the captions of the visible top-level windows
 //   probe info OUTFILE             code page and screen size of this session
+//   probe answer TITLE SECONDS OUTFILE
+//                                  sends that window WM_NULL every kAskEveryMs for SECONDS or
+//                                  until it is gone (waiting for it to appear first) and records
+//                                  the longest wait for an answer; OUTFILE holds "{}" meanwhile
 //
 // Exit code: 0 found, 1 not found, 2 usage or system error.
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <initializer_list>
 #include <stdexcept>
 #include <string>
@@ -234,6 +239,59 @@ int Info(const std::wstring& out) {
                             {"screen_height", Num(::GetSystemMetrics(SM_CYSCREEN))}}));
 }
 
+// How long the window takes to answer another program, as a screen reader or
+// the system's hung-window check would see it.
+constexpr DWORD kAskEveryMs = 25;
+constexpr UINT kAnswerBoundMs = 10000;
+
+double NowMs() {
+  LARGE_INTEGER count, frequency;
+  ::QueryPerformanceCounter(&count);
+  ::QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+int Answer(std::wstring_view title, const wchar_t* seconds, const std::wstring& out) {
+  const double end = NowMs() + 1000.0 * std::wcstod(seconds, nullptr);
+  Write(out, "{}");  // watching: whoever waits for that may start the window now
+  HWND window = nullptr;
+  while (!(window = FindTopLevel(title, false))) {
+    if (NowMs() > end) return NotFound(out);
+    ::Sleep(kAskEveryMs);
+  }
+  constexpr double kSlowMs = 50;  // waits at least this long are listed with when they began
+  std::vector<std::string> slow;
+  double longest = 0, longestAt = 0;
+  const double first = NowMs();
+  long long asked = 0;
+  bool gone = false;
+  while (NowMs() < end) {
+    const double before = NowMs();
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerBoundMs, &result)) {
+      const DWORD error = ::GetLastError();
+      if (!::IsWindow(window) || error == ERROR_INVALID_WINDOW_HANDLE) {
+        gone = true;
+        break;
+      }
+    }
+    const double took = NowMs() - before;
+    ++asked;
+    if (took >= kSlowMs) slow.push_back("[" + Num(static_cast<long long>(before - first)) + ", " +
+                                        Num(static_cast<long long>(took)) + "]");
+    if (took > longest) {
+      longest = took;
+      longestAt = before - first;
+    }
+    ::Sleep(kAskEveryMs);
+  }
+  return Write(out, Object({{"found", "true"}, {"asked", Num(asked)}, {"gone", Bool(gone)},
+                            {"longest_ms", Num(static_cast<long long>(longest))},
+                            {"longest_at_ms", Num(static_cast<long long>(longestAt))},
+                            {"watched_ms", Num(static_cast<long long>(NowMs() - first))},
+                            {"slow", Array(slow)}}));
+}
+
 int Run(int argc, wchar_t** argv) {
   const std::wstring_view command = argc > 1 ? argv[1] : L"";
   if (command == L"dump" && argc == 4) return Dump(argv[2], argv[3]);
@@ -242,7 +300,9 @@ int Run(int argc, wchar_t** argv) {
   if (command == L"close" && argc == 3) return Post(FindTopLevel(argv[2], false), WM_CLOSE);
   if (command == L"windows" && argc == 3) return Windows(argv[2]);
   if (command == L"info" && argc == 3) return Info(argv[2]);
-  std::fputs("usage: probe dump|msgbox TITLE OUTFILE | press-ok|close TITLE | windows|info OUTFILE\n",
+  if (command == L"answer" && argc == 5) return Answer(argv[2], argv[3], argv[4]);
+  std::fputs("usage: probe dump|msgbox TITLE OUTFILE | press-ok|close TITLE | windows|info OUTFILE"
+             " | answer TITLE SECONDS OUTFILE\n",
              stderr);
   return kFailed;
 }

@@ -44,6 +44,8 @@ class FakeSystem : public System {
   // the key is `trustedKey`: enough to tell a signed index from others.
   static std::uint8_t SignatureByte(std::string_view message) { return static_cast<std::uint8_t>(message.size() % 100 + 1); }
   bool VerifySignature(const P256PublicKey& key, std::string_view message, const P256Signature& signature) override;
+  void KeepAnswering() override { ++keepAnswering; }
+  void Log(const std::wstring& line) noexcept override { supportLog.push_back(line); }
   int MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) override;
   [[noreturn]] void End() override;
 
@@ -60,6 +62,8 @@ class FakeSystem : public System {
   std::function<bool()> formShown;  // set by the test to report the window's state
   std::vector<std::wstring> log;    // messages, commands, launches, in order
   P256PublicKey trustedKey{1};
+  std::vector<std::wstring> supportLog;
+  int keepAnswering = 0;
 };
 
 class FakeInet : public Inet {
@@ -84,6 +88,7 @@ class FakeInet : public Inet {
     return it->second;
   }
   void ExpectBody(BodyCheck check) override { expected.push_back(std::move(check)); }
+  TransferFacts LastTransfer() const override { return facts; }
 
   // Sets the body that the next completion reads.
   void Respond(std::string newBody, std::wstring declared) {
@@ -100,6 +105,7 @@ class FakeInet : public Inet {
   std::string body;
   std::wstring contentLength;
   std::size_t offset = 0;
+  TransferFacts facts;
 };
 
 }  // namespace norq::test

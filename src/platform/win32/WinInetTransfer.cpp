@@ -50,6 +50,8 @@ struct InternetHandleTraits {
 };
 using UniqueInternet = Unique<InternetHandleTraits>;
 
+std::wstring NoDataText() { return L"no data within " + std::to_wstring(kWatchdogMs) + L" ms"; }
+
 std::int16_t StateOf(DWORD status) {
   switch (status) {
     case INTERNET_STATUS_RESOLVING_NAME: return icResolvingHost;
@@ -106,6 +108,8 @@ struct WinInetTransfer::Request {
   std::atomic<ULONGLONG> lastActivity{0};
   std::atomic<std::uint64_t> received{0};
   std::atomic<std::uint64_t> declared{0};
+  std::atomic<std::uint32_t> status{0};
+  ULONGLONG started = 0;
   std::atomic<bool> progressPending{false};
 
   // The worker's own record of what it posted, to keep the queue short.
@@ -167,8 +171,13 @@ struct WinInetTransfer::Request {
   }
 
   bool Fail(const wchar_t* call) {
-    failure = std::wstring(call) + L": " + std::to_wstring(::GetLastError());
+    failure = std::wstring(call) + L": Win32 code " + std::to_wstring(::GetLastError());
     return false;
+  }
+
+  // Read once the outcome is complete, or with a failure of the reader's own.
+  TransferFacts Facts(std::wstring why) const {
+    return {status, declared, received, static_cast<std::uint32_t>(::GetTickCount64() - started), std::move(why)};
   }
 };
 
@@ -309,6 +318,7 @@ bool ReadText(Request& r, HINTERNET request) {
     if (got == 0) break;
     r.Touch();
     text.append(buffer, got);
+    r.received = text.size();
   }
   // A capped reply is refused by its reader anyway; only a complete one is checked.
   if (text.size() < r.textCap && r.declared != 0 && text.size() < r.declared) {
@@ -398,12 +408,13 @@ bool Transfer(Request& r) {
   if (!WinInet().HttpQueryInfoW(requestHandle, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
     return r.Fail(L"HttpQueryInfoW");
   }
+  r.status = status;
+  r.headers = ResponseHeaders(requestHandle);
+  r.declared = static_cast<std::uint64_t>(ParseContentLength(FindHeader(r.headers, L"Content-Length")));
   if (status < 200 || status > 299) {
     r.failure = L"HTTP status " + std::to_wstring(status);
     return false;
   }
-  r.headers = ResponseHeaders(requestHandle);
-  r.declared = static_cast<std::uint64_t>(ParseContentLength(FindHeader(r.headers, L"Content-Length")));
   return r.download ? Spool(r, requestHandle) : ReadText(r, requestHandle);
 }
 
@@ -468,6 +479,7 @@ std::shared_ptr<WinInetTransfer::Request> WinInetTransfer::Start(const std::wstr
   request->textCap = textCap;
   if (download) request->check = std::exchange(expected_, BodyCheck{});
   request->Touch();
+  request->started = ::GetTickCount64();
   request->done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!request->done) ThrowError(ErrorNumber::InternalError, L"CreateEventW", {}, ::GetLastError());
   auto* share = new std::shared_ptr<Request>(request);
@@ -516,7 +528,11 @@ std::wstring WinInetTransfer::OpenURL(const std::wstring& url) {
 std::optional<std::string> WinInetTransfer::FetchBytes(const std::wstring& url, std::size_t cap) {
   // One byte beyond the cap tells a body that is too long from one that fits.
   const auto request = Block(url, cap + 1);
-  if (!request || request->text.size() > cap) return std::nullopt;
+  if (!request) return std::nullopt;
+  if (request->text.size() > cap) {
+    last_.failure = L"longer than " + std::to_wstring(cap) + L" bytes";
+    return std::nullopt;
+  }
   return std::move(request->text);
 }
 
@@ -525,17 +541,20 @@ std::shared_ptr<WinInetTransfer::Request> WinInetTransfer::Block(const std::wstr
   const auto request = Start(url, L"GET", false, worker, cap);
   const HANDLE done = request->done.get();
   const ULONGLONG started = ::GetTickCount64();
-  // Only locals from here on: a message handled below may end this object.
+  // The loop relies only on its own share of the request: a message handled in
+  // it may run any event, one that starts another request on this object too.
   for (;;) {
     const DWORD wait = ::MsgWaitForMultipleObjectsEx(1, &done, kWatchdogPeriodMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (wait == WAIT_OBJECT_0) break;
     if (wait == WAIT_FAILED) {
+      last_ = request->Facts(L"MsgWaitForMultipleObjectsEx: Win32 code " + std::to_wstring(::GetLastError()));
       request->Cancel();
       return {};
     }
     MSG message;
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT) {
+        last_ = request->Facts(L"the program is ending");
         request->Cancel();
         ::PostQuitMessage(static_cast<int>(message.wParam));  // the caller's loop must still see it
         return {};
@@ -544,11 +563,14 @@ std::shared_ptr<WinInetTransfer::Request> WinInetTransfer::Block(const std::wstr
       ::DispatchMessageW(&message);
     }
     const ULONGLONG now = ::GetTickCount64();
-    if (now - request->lastActivity >= kWatchdogMs || now - started >= kBlockingDeadlineMs) {
+    const bool pastDeadline = now - started >= kBlockingDeadlineMs;
+    if (pastDeadline || now - request->lastActivity >= kWatchdogMs) {
+      last_ = request->Facts(pastDeadline ? L"no whole reply within the overall deadline" : NoDataText());
       request->Cancel();
       return {};
     }
   }
+  last_ = request->Facts(request->failure);
   if (!request->succeeded) return {};
   return request;
 }
@@ -581,9 +603,7 @@ std::vector<std::uint8_t> WinInetTransfer::GetChunk(std::int32_t size) {
   return piece;
 }
 
-std::wstring WinInetTransfer::LastFailure() const {
-  return lastFailure_;
-}
+TransferFacts WinInetTransfer::LastTransfer() const { return last_; }
 
 LRESULT CALLBACK WinInetTransfer::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
@@ -614,7 +634,7 @@ void WinInetTransfer::OnState(std::uint32_t generation, std::int16_t state) {
   if (state == icResponseCompleted || state == icError) {
     const std::shared_ptr<Request> finished = std::move(current_);
     Abandon();
-    lastFailure_ = finished->failure;
+    last_ = finished->Facts(finished->failure);
     if (state == icResponseCompleted) {
       headers_ = std::move(finished->headers);
       spool_ = std::move(finished->spool);
@@ -636,8 +656,8 @@ void WinInetTransfer::OnWatchdog() {
   if (!current_) return;
   if (::GetTickCount64() - current_->lastActivity < kWatchdogMs) return;
   if (current_->ended.exchange(true)) return;  // the worker's own end is already queued
+  last_ = current_->Facts(NoDataText());
   Abandon();
-  lastFailure_ = L"no data within " + std::to_wstring(kTimeoutMs) + L" ms";
   if (StateChanged) StateChanged(icError);
 }
 

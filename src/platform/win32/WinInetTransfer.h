@@ -33,9 +33,9 @@ class WinInetTransfer final : public Inet {
   std::wstring GetHeader(const std::wstring& name) override;
   std::vector<std::uint8_t> GetChunk(std::int32_t size) override;
 
-  // Why the last download ended in icError (the call and its error code, the
-  // status, or the time-out), for whoever investigates; empty after a success.
-  std::wstring LastFailure() const;
+  // Why the last request failed (the call and its error code, the status, or
+  // the time-out) with its status, lengths and duration; no failure after a success.
+  TransferFacts LastTransfer() const override;
 
   // What one request's worker shares with this object; it outlives whichever
   // side lets go of it last, so an abandoned worker never touches a freed object.
@@ -68,7 +68,7 @@ class WinInetTransfer final : public Inet {
   UniqueFile spool_;
   std::vector<std::uint8_t> chunkBuffer_;
   std::size_t chunkPos_ = 0;
-  std::wstring lastFailure_;
+  TransferFacts last_;
 };
 
 }  // namespace norq::win32

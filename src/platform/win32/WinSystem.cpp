@@ -9,8 +9,10 @@
 #include "core/RuntimeError.h"
 #include "core/Text.h"
 #include "platform/win32/Ansi.h"
+#include "platform/win32/Answering.h"
 #include "platform/win32/Cng.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/SupportLog.h"
 #include "platform/win32/WinError.h"
 
 namespace norq::win32 {
@@ -36,6 +38,8 @@ constexpr DWORD kEndProcessAccess = 0x001F0FFF;
 constexpr DWORD kEndProcessWaitMs = 2000;
 // The owner argument is reserved; this is the value the product has always passed.
 constexpr INT_PTR kSpecialFolderOwner = 100;
+// A look at the queue costs little, but millions of 1 KB pieces would still feel it.
+constexpr ULONGLONG kAnswerEveryMs = 10;
 // Module paths are at most this long, with or without the \\?\ prefix.
 constexpr std::size_t kMaxModulePath = 32768;
 
@@ -131,7 +135,7 @@ class WinTargetFile final : public TargetFile {
     CheckOpen();
     try {
       Flush();
-      CheckFile(::FlushFileBuffers(file_.get()), L"FlushFileBuffers", temporary_);
+      CheckFile(FlushAnswering(file_.get()), L"FlushFileBuffers", temporary_);
       // Renamed through its own handle, so the file stays marked for deletion
       // until the moment it becomes the target.
       CheckFile(SetDeleteOnClose(file_.get(), false), L"SetFileInformationByHandle", temporary_);
@@ -158,7 +162,7 @@ class WinTargetFile final : public TargetFile {
     // spreads that wait over the writing, where the window still paints,
     // instead of one long silence at the end of a large file.
     if (unsynced_ >= kSyncEvery) {
-      CheckFile(::FlushFileBuffers(file_.get()), L"FlushFileBuffers", temporary_);
+      CheckFile(FlushAnswering(file_.get()), L"FlushFileBuffers", temporary_);
       unsynced_ = 0;
     }
   }
@@ -348,7 +352,7 @@ EndProcessResult WinSystem::EndProcess(std::uint32_t processId) {
   if (!::TerminateProcess(process.get(), 0)) return EndProcessResult::TerminateFailed;
   // The ending was granted; whether it completes within the wait or later,
   // the process is on its way out, so the outcome of the wait changes nothing.
-  (void)::WaitForSingleObject(process.get(), kEndProcessWaitMs);
+  (void)WaitAnswering(process.get(), kEndProcessWaitMs);
   return EndProcessResult::Ended;
 }
 
@@ -389,6 +393,15 @@ int WinSystem::MsgBox(const std::wstring& text, unsigned style, const std::wstri
 bool WinSystem::VerifySignature(const P256PublicKey& key, std::string_view message, const P256Signature& signature) {
   return VerifyP256(key, message, signature);
 }
+
+void WinSystem::KeepAnswering() {
+  const ULONGLONG now = ::GetTickCount64();
+  if (now - lastAnswered_ < kAnswerEveryMs) return;
+  lastAnswered_ = now;
+  AnswerSentMessages();
+}
+
+void WinSystem::Log(const std::wstring& line) noexcept { AppendToSupportLog(line); }
 
 void WinSystem::End() { ::ExitProcess(0); }
 

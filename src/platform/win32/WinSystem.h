@@ -57,6 +57,8 @@ class WinSystem final : public System {
   std::wstring CommandLine() override;
 
   bool VerifySignature(const P256PublicKey& key, std::string_view message, const P256Signature& signature) override;
+  void KeepAnswering() override;
+  void Log(const std::wstring& line) noexcept override;
   int MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) override;
   [[noreturn]] void End() override;
 
@@ -67,6 +69,7 @@ class WinSystem final : public System {
 
  private:
   HWND owner_ = nullptr;
+  ULONGLONG lastAnswered_ = 0;
   // Temporary names of one process differ by this serial; a target file may
   // be created on any thread.
   std::atomic<std::uint32_t> nextSerial_{0};

@@ -11,7 +11,6 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"NorqInstallerForm";
 constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr int kFontPoints = 9;
-constexpr ULONGLONG kQueueLookMs = 10;
 
 std::size_t IndexOf(ControlId id) {
   for (std::size_t i = 0; i < kLayout.size(); ++i) {
@@ -162,13 +161,7 @@ void MainWindow::OnControlChanged(ControlId id, Change change) {
 // changed control at once, and a look at the queue now and then (which also
 // answers messages other programs send, such as a screen reader's), keep the
 // window alive and moving without running any other event inside that one.
-void MainWindow::KeepResponsive() {
-  const ULONGLONG now = ::GetTickCount64();
-  if (now - lastQueueLook_ < kQueueLookMs) return;
-  lastQueueLook_ = now;
-  MSG message;
-  ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
-}
+void MainWindow::KeepResponsive() { system_.KeepAnswering(); }
 
 void MainWindow::Dispatch(void (FrmUpdate::*handler)()) {
   RunEvent(system_, [&] { (form_.*handler)(); });

@@ -48,7 +48,6 @@ class MainWindow {
   std::array<ControlLook, kLayout.size()> looks_{};
   std::array<HWND, kLayout.size()> children_{};
   HWND window_ = nullptr;
-  ULONGLONG lastQueueLook_ = 0;
 };
 
 }  // namespace norq::win32

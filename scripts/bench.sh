@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# On demand, not part of the test command: the installer's download speed, run
+# time, peak memory and window answers against curl, on loopback under Wine.
+# Builds what it needs first; arguments go to scripts/bench.py (--runs N, --sizes-mb 1,500).
+# Needs about 2 GB free in /tmp for the 500 MB case; everything it writes there is removed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+cmake --preset native >/dev/null && cmake --build --preset native >/dev/null
+cmake --preset win64 >/dev/null && cmake --build --preset win64 >/dev/null
+python=/usr/bin/python3
+[ -x "$python" ] || python=python3
+# The test build asks fixed loopback ports: a network namespace of its own keeps them free.
+if unshare -n true 2>/dev/null; then
+  exec unshare -n -- sh -c 'ip link set lo up && exec "$@"' sh "$python" scripts/bench.py "$@"
+fi
+exec "$python" scripts/bench.py "$@"

@@ -1,0 +1,55 @@
+#include "platform/win32/Answering.h"
+
+#include "platform/win32/Handles.h"
+
+namespace norq::win32 {
+
+namespace {
+struct FlushJob {
+  HANDLE file;
+  BOOL ok = FALSE;
+  DWORD error = 0;
+};
+
+DWORD WINAPI FlushWork(void* parameter) {
+  auto* job = static_cast<FlushJob*>(parameter);
+  job->ok = ::FlushFileBuffers(job->file);
+  job->error = job->ok ? 0 : ::GetLastError();
+  return 0;
+}
+}  // namespace
+
+void AnswerSentMessages() {
+  MSG message;
+  // Peeking handles the sent messages itself, whatever it returns.
+  (void)::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+DWORD WaitAnswering(HANDLE object, DWORD timeoutMs) {
+  const ULONGLONG start = ::GetTickCount64();
+  for (;;) {
+    const ULONGLONG spent = ::GetTickCount64() - start;
+    DWORD left = INFINITE;
+    if (timeoutMs != INFINITE) left = spent >= timeoutMs ? 0 : static_cast<DWORD>(timeoutMs - spent);
+    const DWORD wait = ::MsgWaitForMultipleObjectsEx(1, &object, left, QS_SENDMESSAGE, 0);
+    if (wait != WAIT_OBJECT_0 + 1) return wait;
+    AnswerSentMessages();
+  }
+}
+
+BOOL FlushAnswering(HANDLE file) {
+  FlushJob job{file};
+  UniqueHandle worker(::CreateThread(nullptr, 0, FlushWork, &job, 0, nullptr));
+  // Without a thread the sync still has to happen: on this one, silently.
+  if (!worker) return ::FlushFileBuffers(file);
+  if (WaitAnswering(worker.get(), INFINITE) != WAIT_OBJECT_0) {
+    // The job lives on this stack: never leave while the thread may touch it.
+    const DWORD error = ::GetLastError();
+    (void)::WaitForSingleObject(worker.get(), INFINITE);
+    if (!job.ok && job.error == 0) job.error = error;
+  }
+  ::SetLastError(job.error);
+  return job.ok;
+}
+
+}  // namespace norq::win32

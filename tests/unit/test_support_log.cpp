@@ -1,0 +1,55 @@
+#include "FormFixture.h"
+#include "core/Text.h"
+#include "ui/EventGuard.h"
+
+namespace norq::test {
+
+using SupportLog = FormTest;
+
+// A run that goes wrong in every way the log must explain: a refused pointer
+// page, a marker on a missing drive, a component that is present, a download
+// that fails with its status and reason.
+TEST_F(SupportLog, AFailedRunTellsEachStepAndWhy) {
+  sys.commandLine = L"REFRESH";
+  sys.unwritable = {L"D:\\norqoem.dat"};
+  inet2.pages[PrimaryPointerUrl()] = L"http://short\r\n";
+  inet2.pages[SecondaryPointerUrl()] = kServer;
+  inet2.facts = {200, 27, 27, 15, L""};
+  sys.files[L"C:\\Windows\\system32\\comcat.dll"].bytes = "MZ";
+  ASSERT_FALSE(Load());
+  inet1.facts = {404, 9, 9, 1250, L"HTTP status 404"};
+  form.Inet1_StateChanged(icError);
+
+  const std::wstring mci = std::wstring(kServer) + L"/Soft/System/MCI32.txt";
+  EXPECT_EQ(sys.supportLog, (std::vector<std::wstring>{
+      std::wstring(L"norq_installer ") + (L"" NORQ_VERSION) + L" started in C:\\pkg",
+      L"command line: REFRESH",
+      L"OEM name: 测试版",
+      L"marker skipped: D:\\norqoem.dat: error 71 (磁盘未准备好): D:\\norqoem.dat",
+      L"pointer page " + PrimaryPointerUrl() + L": HTTP 200, declared 27 bytes, received 27 bytes in 0.015 s, "
+          L"reply of 14 characters, refused: 15 characters or fewer",
+      L"pointer page " + SecondaryPointerUrl() + L": HTTP 200, declared 27 bytes, received 27 bytes in 0.015 s, "
+          L"reply of 27 characters, accepted",
+      L"server: " + std::wstring(kServer),
+      L"system folder: C:\\Windows\\system32",
+      L"entry 1 present: C:\\Windows\\system32\\comcat.dll",
+      L"registering: cmd.exe /c regsvr32/s \"C:\\Windows\\system32\\comcat.dll\"",
+      L"entry 2 downloading: " + mci + L" for C:\\Windows\\system32\\MCI32.OCX",
+      L"download failed: " + mci + L": HTTP 404, declared 9 bytes, received 9 bytes in 1.250 s, failed: HTTP status 404",
+  }));
+}
+
+TEST_F(SupportLog, AnErrorIsLoggedWithItsCodeBeforeTheReportAndTheEnd) {
+  EXPECT_THROW(RunEvent(sys, [] { throw RuntimeError(ErrorNumber::DiskFull, L"WriteFile C:\\x.tmp", 112); }),
+               ProgramEnded);
+  EXPECT_EQ(sys.supportLog, (std::vector<std::wstring>{L"error 61 (磁盘已满): WriteFile C:\\x.tmp, Win32 code 112",
+                                                       L"end: after the error above"}));
+}
+
+TEST(OneLine, EscapesControlCharactersOnly) {
+  EXPECT_EQ(OneLine(L"http://a.test/\r\n"), L"http://a.test/\\r\\n");
+  EXPECT_EQ(OneLine(L"测试\t版\x1b\x7f"), L"测试\\t版\\x1b\\x7f");
+  EXPECT_EQ(OneLine(L""), L"");
+}
+
+}  // namespace norq::test
