@@ -270,7 +270,7 @@ class WinePrefix:
         """Starts `probe answer` on the main window in the background (see AnswerWatch)."""
         out = self.root / f"answer-{time.monotonic_ns()}.json"
         log = open(self.logs / "probe-answer.log", "ab")
-        process = subprocess.Popen([WINE, str(PROBE_EXE), "answer", MAIN_CAPTION, f"{seconds:g}", on_z(out)],
+        process = subprocess.Popen([*WINE, str(PROBE_EXE), "answer", MAIN_CAPTION, f"{seconds:g}", on_z(out)],
                                    env=self.env(), stdin=subprocess.DEVNULL, stdout=log, stderr=log, cwd=self.root)
         log.close()
         # Ready once it looks for the window: a window made before would be watched too late.

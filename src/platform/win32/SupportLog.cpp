@@ -47,6 +47,16 @@ void StartNewFileIfFull(const std::wstring& path) {
   if (size > kSupportLogLimit) (void)::MoveFileExW(path.c_str(), (path + L".1").c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
+// The temporary folder belongs to the user, and the installer runs elevated: a
+// link planted there in the log's name would have it append to a file of the
+// system's choosing. Only a plain file with one name is written.
+bool IsPlainFile(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(file, &info)) return false;
+  return (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
+         info.nNumberOfLinks == 1;
+}
+
 }  // namespace
 
 void AppendToSupportLog(const std::wstring& line) noexcept {
@@ -57,8 +67,8 @@ void AppendToSupportLog(const std::wstring& line) noexcept {
     const std::string bytes = Stamp() + Utf8(OneLine(line)) + "\r\n";
     // Appends from several runs at once land whole: FILE_APPEND_DATA writes at the end.
     UniqueFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
+                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file || !IsPlainFile(file.get())) return;
     DWORD written = 0;
     (void)::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   } catch (...) {
