@@ -338,10 +338,14 @@ class WinePrefix:
         logs = [p for p in self.support_logs() if p.name == "norq_installer.log" and p.is_file()]
         return logs[0].read_text(encoding="utf-8") if logs else ""
 
-    def block_support_log(self) -> None:
-        """A folder where the log would go: every write of it fails."""
-        temp = next(p for p in self.drive_c.glob("users/*/Temp") if p.parent.name != "Public")
-        (temp / "norq_installer.log").mkdir()
+    def block_support_log(self, link_to: Path | None = None) -> None:
+        """A folder where the log would go, so every write of it fails; or, with
+        `link_to`, a second name of that file, which the log must leave alone."""
+        log = next(p for p in self.drive_c.glob("users/*/Temp") if p.parent.name != "Public") / "norq_installer.log"
+        if link_to:
+            os.link(link_to, log)
+        else:
+            log.mkdir()
 
     def temporaries(self) -> list[Path]:
         """Files the installer's saves write beside their targets (NAME.PID-SERIAL.tmp)."""

@@ -131,7 +131,8 @@ def test_every_body_size_is_saved_exactly(machine, server, sources):
     setup_started(machine)
 
 
-def test_an_older_longer_setup_program_is_replaced_entirely(machine, server, sources):
+@pytest.mark.parametrize("log", ["folder", "hard-link"])
+def test_an_older_longer_setup_program_is_replaced_entirely(machine, server, sources, log):
     folder = install_dir(machine)
     for name in COMPONENTS:
         machine.prefix.component_path(name).write_bytes(b"installed earlier")
@@ -139,12 +140,16 @@ def test_an_older_longer_setup_program_is_replaced_entirely(machine, server, sou
     new = (sources / "norq_setup.exe").read_bytes()
     (folder / "norq_setup.exe").write_bytes(b"MZ older setup " + b"\xee" * (len(new) * 2))
     serve(server, {SETUP_PATH: {"body_file": str(sources / "norq_setup.exe")}})
-    machine.prefix.block_support_log()  # an unwritable log changes nothing
+    # An unwritable log changes nothing; a file planted under its name is not written.
+    planted = machine.workdir / "planted.txt"
+    planted.write_bytes(b"not the log\r\n")
+    machine.prefix.block_support_log(planted if log == "hard-link" else None)
     app = machine.start(exe, "REFRESH")
     assert app.wait_exit(30) == 0
     assert (folder / "norq_setup.exe").read_bytes() == new
     assert setup_started(machine) == INSTALL_DIR + r"\norq_setup.exe"
     assert temporaries(machine) == []
+    assert planted.read_bytes() == b"not the log\r\n"
 
 
 def percent(window) -> int:

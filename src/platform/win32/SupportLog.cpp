@@ -49,12 +49,21 @@ void StartNewFileIfFull(const std::wstring& path) {
 
 // The temporary folder belongs to the user, and the installer runs elevated: a
 // link planted there in the log's name would have it append to a file of the
-// system's choosing. Only a plain file with one name is written.
+// system's choosing. Only a plain file with one name is written. Asked of the
+// file alone: GetFileInformationByHandle also asks the volume for its serial
+// number, a request to the mount manager on every line, whose answer Wine
+// delivers to this thread as a signal; 32-bit Wine under qemu's user-mode
+// emulator (the i686 test run) crashes on such a signal to any thread but the
+// newest, and the transfers start threads.
 bool IsPlainFile(HANDLE file) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!::GetFileInformationByHandle(file, &info)) return false;
-  return (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
-         info.nNumberOfLinks == 1;
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  FILE_STANDARD_INFO standard{};
+  if (!::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) ||
+      !::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)) {
+    return false;
+  }
+  return (tag.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 && !standard.Directory &&
+         standard.NumberOfLinks == 1;
 }
 
 }  // namespace
