@@ -37,6 +37,16 @@ DWORD WaitAnswering(HANDLE object, DWORD timeoutMs) {
   }
 }
 
+void PauseAnswering(DWORD milliseconds) {
+  // An event nobody sets: the wait ends by its time-out, answering meanwhile.
+  UniqueHandle never(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!never) {
+    ::Sleep(milliseconds);
+    return;
+  }
+  (void)WaitAnswering(never.get(), milliseconds);
+}
+
 BOOL FlushAnswering(HANDLE file) {
   FlushJob job{file};
   UniqueHandle worker(::CreateThread(nullptr, 0, FlushWork, &job, 0, nullptr));

@@ -12,6 +12,9 @@ void AnswerSentMessages();
 // WaitForSingleObject that answers sent messages meanwhile; same results.
 DWORD WaitAnswering(HANDLE object, DWORD timeoutMs);
 
+// Sleep that answers sent messages meanwhile.
+void PauseAnswering(DWORD milliseconds);
+
 // FlushFileBuffers on a helper thread, answering meanwhile: syncing a large
 // file can take seconds. Same result and last error as the call itself.
 BOOL FlushAnswering(HANDLE file);

@@ -8,6 +8,7 @@
 
 #include "core/RuntimeError.h"
 #include "core/Text.h"
+#include "platform/ProcessStart.h"
 #include "platform/win32/Ansi.h"
 #include "platform/win32/Answering.h"
 #include "platform/win32/Cng.h"
@@ -319,9 +320,19 @@ void WinSystem::StartHidden(const std::wstring& commandLine) {
   // cmd looks for a program in its current folder before PATH: started in the
   // installer's folder, it would run a regsvr32.bat planted there.
   const std::wstring folder = SystemFolder();
-  const BOOL ok = ::CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr,
-                                   FALSE, 0, nullptr, folder.c_str(), &startup, &started);
-  if (!ok) ThrowFileError(L"CreateProcessW", commandLine, ::GetLastError());
+  for (int attempt = 1;; ++attempt) {
+    if (::CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
+                         nullptr, folder.c_str(), &startup, &started)) {
+      break;
+    }
+    const DWORD error = ::GetLastError();
+    if (attempt == kProcessStartTries || !IsPassingStartFailure(error)) {
+      ThrowFileError(L"CreateProcessW", commandLine, error);
+    }
+    Log(L"starting " + commandLine + L" failed, Win32 code " + std::to_wstring(error) + L"; trying again");
+    PauseAnswering(kProcessStartPauseMs);
+    line = commandLine;
+  }
   // Not waited for: the handles are of no further use.
   UniqueHandle process(started.hProcess);
   UniqueHandle thread(started.hThread);
