@@ -540,7 +540,6 @@ std::shared_ptr<WinInetTransfer::Request> WinInetTransfer::Block(const std::wstr
   UniqueHandle worker;
   const auto request = Start(url, L"GET", false, worker, cap);
   const HANDLE done = request->done.get();
-  const ULONGLONG started = ::GetTickCount64();
   // The loop relies only on its own share of the request: a message handled in
   // it may run any event, one that starts another request on this object too.
   for (;;) {
@@ -563,7 +562,7 @@ std::shared_ptr<WinInetTransfer::Request> WinInetTransfer::Block(const std::wstr
       ::DispatchMessageW(&message);
     }
     const ULONGLONG now = ::GetTickCount64();
-    const bool pastDeadline = now - started >= kBlockingDeadlineMs;
+    const bool pastDeadline = now - request->started >= kBlockingDeadlineMs;
     if (pastDeadline || now - request->lastActivity >= kWatchdogMs) {
       last_ = request->Facts(pastDeadline ? L"no whole reply within the overall deadline" : NoDataText());
       request->Cancel();
