@@ -32,6 +32,11 @@ add_library(norq_win32 STATIC
   src/platform/win32/WinError.cpp
   src/platform/win32/WinSystem.cpp
   src/platform/win32/WinInetTransfer.cpp
+  src/platform/win32/TransferWindow.cpp
+  src/platform/win32/InetRequest.cpp
+  src/platform/win32/InetWorker.cpp
+  src/platform/win32/InetBody.cpp
+  src/platform/win32/WriteAll.cpp
   src/platform/win32/SystemLibrary.cpp
   src/platform/win32/Cng.cpp
 )

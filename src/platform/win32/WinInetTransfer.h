@@ -1,23 +1,28 @@
 #pragma once
 // The transfer component over the system's WinINet, so the user's proxy
-// settings apply. Each request runs on a worker thread of its own; everything
-// the worker learns reaches this object as a message to a hidden window of its
-// own, so the events are raised on the GUI thread and never touch a control.
+// settings apply. Each request runs on a worker thread of its own
+// (InetWorker); everything the worker learns reaches this object as a message
+// to its hidden window, so the events are raised on the GUI thread and never
+// touch a control.
 #include <windows.h>
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "platform/ChunkReader.h"
+#include "platform/HttpHeaders.h"
 #include "platform/Inet.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/TransferWindow.h"
 
 namespace norq::win32 {
 
-class WinInetTransfer final : public Inet {
+struct InetRequest;
+
+class WinInetTransfer final : public Inet, private TransferWindow::Listener {
  public:
   // Call on the GUI thread: the events are raised on the thread that made the object.
   // The User-Agent names the build, so a server's log tells which release asked.
@@ -37,37 +42,31 @@ class WinInetTransfer final : public Inet {
   // the time-out) with its status, lengths and duration; no failure after a success.
   TransferFacts LastTransfer() const override;
 
-  // What one request's worker shares with this object; it outlives whichever
-  // side lets go of it last, so an abandoned worker never touches a freed object.
-  struct Request;
-
  private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-  void OnState(std::uint32_t generation, std::int16_t state);
-  void OnProgress(std::uint32_t generation);
-  void OnWatchdog();
-  std::shared_ptr<Request> Start(const std::wstring& url, const std::wstring& verb, bool download,
-                                 UniqueHandle& worker, std::size_t textCap);
+  void OnState(std::uint32_t generation, std::int16_t state) override;
+  void OnProgress(std::uint32_t generation) override;
+  void OnWatchdog() override;
+  std::shared_ptr<InetRequest> Start(const std::wstring& url, const std::wstring& verb, bool download,
+                                     UniqueHandle& worker, std::size_t textCap);
   // Runs a request to its end while the window's messages are handled; the
   // finished request, or nothing when it failed or ran out of time.
-  std::shared_ptr<Request> Block(const std::wstring& url, std::size_t cap);
+  std::shared_ptr<InetRequest> Block(const std::wstring& url, std::size_t cap);
   // Lets go of the running request: its handles are closed and whatever it
   // still posts is dropped.
   void Abandon();
   void DropResponse();
 
   std::wstring agent_;
-  UniqueWindow window_;
+  TransferWindow window_;
   std::uint32_t generation_ = 0;
-  std::shared_ptr<Request> current_;
+  std::shared_ptr<InetRequest> current_;
   BodyCheck expected_;  // for the next Execute
   UniqueHandle worker_;
 
   // The completed response: its headers and the spooled body GetChunk reads.
-  std::vector<std::pair<std::wstring, std::wstring>> headers_;
+  Headers headers_;
   UniqueFile spool_;
-  std::vector<std::uint8_t> chunkBuffer_;
-  std::size_t chunkPos_ = 0;
+  ChunkReader chunks_;
   TransferFacts last_;
 };
 

@@ -15,6 +15,7 @@
 #include "platform/win32/Handles.h"
 #include "platform/win32/SupportLog.h"
 #include "platform/win32/WinError.h"
+#include "platform/win32/WriteAll.h"
 
 namespace norq::win32 {
 
@@ -26,8 +27,6 @@ constexpr std::size_t kLineReadCap = 1 << 20;
 constexpr DWORD kLineReadBlock = 64 * 1024;
 // Callers append 1024-byte pieces; writing each would mean millions of calls.
 constexpr std::size_t kTargetBuffer = 1 << 20;
-// One WriteFile call moves at most a DWORD; stay well below it.
-constexpr std::size_t kMaxWriteCall = 1u << 30;
 // Other temporary files of this name may be left by a process of the same id
 // long gone; a few more serials find a free name.
 constexpr int kTemporaryNameTries = 100;
@@ -50,19 +49,6 @@ struct ItemListTraits {
   static void Close(Type list) noexcept { ::CoTaskMemFree(list); }
 };
 using UniqueItemList = Unique<ItemListTraits>;
-
-void WriteAll(HANDLE file, const std::uint8_t* data, std::size_t size, const std::wstring& subject) {
-  while (size > 0) {
-    const auto chunk = static_cast<DWORD>(std::min(size, kMaxWriteCall));
-    DWORD written = 0;
-    CheckFile(::WriteFile(file, data, chunk, &written, nullptr), L"WriteFile", subject);
-    // A synchronous write that takes nothing would loop forever; a file that
-    // accepts no bytes is as good as full.
-    if (written == 0) ThrowFileError(L"WriteFile", subject, ERROR_HANDLE_DISK_FULL);
-    data += written;
-    size -= written;
-  }
-}
 
 std::wstring SystemFolder() {
   std::wstring buffer(MAX_PATH, L'\0');
@@ -120,7 +106,7 @@ class WinTargetFile final : public TargetFile {
     try {
       if (size > kTargetBuffer - buffer_.size()) Flush();
       if (size >= kTargetBuffer) {
-        WriteAll(file_.get(), data, size, temporary_);
+        CheckFile(WriteAll(file_.get(), data, size), L"WriteFile", temporary_);
       } else {
         buffer_.insert(buffer_.end(), data, data + size);
       }
@@ -156,7 +142,7 @@ class WinTargetFile final : public TargetFile {
   }
 
   void Flush() {
-    WriteAll(file_.get(), buffer_.data(), buffer_.size(), temporary_);
+    CheckFile(WriteAll(file_.get(), buffer_.data(), buffer_.size()), L"WriteFile", temporary_);
     unsynced_ += buffer_.size();
     buffer_.clear();
     // The data must be on the disk before the rename. Syncing as the file grows
@@ -276,7 +262,7 @@ void WinSystem::WriteTextLine(const std::wstring& path, const std::wstring& text
   UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) ThrowFileError(L"CreateFileW", path, ::GetLastError());
-  WriteAll(file.get(), reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), path);
+  CheckFile(WriteAll(file.get(), bytes.data(), bytes.size()), L"WriteFile", path);
   CheckFile(::CloseHandle(file.release()), L"CloseHandle", path);
 }
 

@@ -1,0 +1,90 @@
+#pragma once
+// What one request's worker thread shares with the transfer on the GUI
+// thread. Both hold it by shared_ptr, so it outlives whichever side lets go of
+// it last and an abandoned worker never touches a freed transfer.
+#include <windows.h>
+#include <wininet.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "platform/HttpHeaders.h"
+#include "platform/Inet.h"
+#include "platform/InetStatus.h"
+#include "platform/win32/Handles.h"
+#include "platform/win32/SystemLibrary.h"
+
+#ifndef NORQ_NET_TIMEOUT_MS
+#error "The build defines NORQ_NET_TIMEOUT_MS, the bound on each network step"
+#endif
+
+namespace norq::win32 {
+
+constexpr DWORD kTimeoutMs = NORQ_NET_TIMEOUT_MS;
+// Posted by the worker to the transfer's window: the request's generation in
+// WPARAM, and the state (kStateMessage) or nothing (kProgressMessage) in LPARAM.
+constexpr UINT kStateMessage = WM_APP + 1;
+constexpr UINT kProgressMessage = WM_APP + 2;
+
+struct InternetHandleTraits {
+  using Type = HINTERNET;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { WinInet().InternetCloseHandle(h); }
+};
+using UniqueInternet = Unique<InternetHandleTraits>;
+
+struct InetRequest {
+  // Fixed before the worker starts.
+  HWND window = nullptr;
+  std::uint32_t generation = 0;
+  std::wstring url;
+  std::wstring verb;
+  std::wstring agent;
+  bool download = false;    // Execute: spooled and reported; OpenURL: a short text, silent
+  std::size_t textCap = 0;  // a blocking request reads at most this much
+  BodyCheck check;          // what a spooled body must pass
+  UniqueHandle done;        // set once the outcome below is complete
+  ULONGLONG started = 0;
+
+  std::atomic<DWORD> workerThread{0};
+  std::atomic<bool> cancelled{false};
+  std::atomic<bool> ended{false};  // whoever sets it reports the request's end, once
+  std::atomic<ULONGLONG> lastActivity{0};
+  std::atomic<std::uint64_t> received{0};
+  std::atomic<std::uint64_t> declared{0};
+  std::atomic<std::uint32_t> status{0};
+  std::atomic<bool> progressPending{false};
+
+  // The worker's own: which states it posts, and whether its reports are news.
+  StateFilter posted;
+  bool quiet = false;
+
+  // Closed by the worker at the end, or by the GUI thread to abort a blocking call.
+  SRWLOCK handleLock = SRWLOCK_INIT;
+  UniqueInternet session;
+  UniqueInternet connection;
+  UniqueInternet request;
+
+  // The outcome, complete before `ended` is claimed or `done` is set.
+  bool succeeded = false;
+  std::wstring failure;
+  Headers headers;
+  UniqueFile spool;
+  std::string text;
+
+  // To the transfer's window, unless the request was let go of.
+  void Post(UINT message, LPARAM value) const;
+  void Touch();
+  // Keeps a new handle where the GUI thread can close it; false if the request
+  // was cancelled meanwhile, and then the handle is closed at once.
+  bool Keep(UniqueInternet& slot, UniqueInternet handle);
+  void CloseHandles();
+  void Cancel();
+  // Records the failed call with GetLastError(); false, for `return r.Fail(...)`.
+  bool Fail(const wchar_t* call);
+  // Read once the outcome is complete, or with a failure of the reader's own.
+  TransferFacts Facts(std::wstring why) const;
+};
+
+}  // namespace norq::win32

@@ -1,0 +1,186 @@
+#include "platform/win32/InetWorker.h"
+
+#include "platform/ContentLength.h"
+#include "platform/InetStatus.h"
+#include "platform/TransferRules.h"
+#include "platform/Url.h"
+#include "platform/win32/InetBody.h"
+#include "platform/win32/WinError.h"
+
+namespace norq::win32 {
+
+namespace {
+
+static_assert(static_cast<DWORD>(WinInetStatus::ResolvingName) == INTERNET_STATUS_RESOLVING_NAME);
+static_assert(static_cast<DWORD>(WinInetStatus::NameResolved) == INTERNET_STATUS_NAME_RESOLVED);
+static_assert(static_cast<DWORD>(WinInetStatus::ConnectingToServer) == INTERNET_STATUS_CONNECTING_TO_SERVER);
+static_assert(static_cast<DWORD>(WinInetStatus::ConnectedToServer) == INTERNET_STATUS_CONNECTED_TO_SERVER);
+static_assert(static_cast<DWORD>(WinInetStatus::SendingRequest) == INTERNET_STATUS_SENDING_REQUEST);
+static_assert(static_cast<DWORD>(WinInetStatus::RequestSent) == INTERNET_STATUS_REQUEST_SENT);
+static_assert(static_cast<DWORD>(WinInetStatus::ReceivingResponse) == INTERNET_STATUS_RECEIVING_RESPONSE);
+static_assert(static_cast<DWORD>(WinInetStatus::ResponseReceived) == INTERNET_STATUS_RESPONSE_RECEIVED);
+static_assert(static_cast<DWORD>(WinInetStatus::ClosingConnection) == INTERNET_STATUS_CLOSING_CONNECTION);
+static_assert(static_cast<DWORD>(WinInetStatus::ConnectionClosed) == INTERNET_STATUS_CONNECTION_CLOSED);
+
+void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID, DWORD) {
+  auto* r = reinterpret_cast<InetRequest*>(context);
+  r->Touch();
+  // Closing from the GUI thread also reports here; only the worker posts.
+  if (::GetCurrentThreadId() != r->workerThread) return;
+  if (!r->download || r->quiet || r->ended) return;
+  const std::int16_t state = StateOf(status);
+  if (r->posted.Pass(state)) r->Post(kStateMessage, state);
+}
+
+// Set on the session and again on the request: Wine takes a request's
+// receive time-out only from the request itself.
+bool SetTimeouts(HINTERNET handle) {
+  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                       INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT,
+                       INTERNET_OPTION_DATA_RECEIVE_TIMEOUT}) {
+    DWORD value = kTimeoutMs;
+    if (!WinInet().InternetSetOptionW(handle, option, &value, sizeof value)) return false;
+  }
+  return true;
+}
+
+Headers ResponseHeaders(HINTERNET request) {
+  DWORD bytes = 0;
+  WinInet().HttpQueryInfoW(request, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &bytes, nullptr);
+  if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || bytes == 0) return {};
+  std::wstring raw(bytes / sizeof(wchar_t) + 1, L'\0');
+  bytes = static_cast<DWORD>(raw.size() * sizeof(wchar_t));
+  if (!WinInet().HttpQueryInfoW(request, HTTP_QUERY_RAW_HEADERS_CRLF, raw.data(), &bytes, nullptr)) return {};
+  raw.resize(bytes / sizeof(wchar_t));
+  return ParseHeaderBlock(raw);
+}
+
+// Whether an https request still ended at an https address after WinINet
+// followed its redirects: a body that came over http could be anyone's.
+bool StillSecure(HINTERNET request) {
+  DWORD bytes = 0;
+  WinInet().InternetQueryOptionW(request, INTERNET_OPTION_URL, nullptr, &bytes);
+  if (bytes == 0) return false;
+  std::wstring url(bytes / sizeof(wchar_t) + 1, L'\0');
+  bytes = static_cast<DWORD>(url.size() * sizeof(wchar_t));
+  if (!WinInet().InternetQueryOptionW(request, INTERNET_OPTION_URL, url.data(), &bytes)) return false;
+  return IsSecureAddress(url);
+}
+
+// The session, the connection and the request, each kept where the GUI
+// thread can close it; false when one failed or the request was cancelled.
+bool Open(InetRequest& r, const URL_COMPONENTSW& parts, HINTERNET& requestHandle) {
+  auto part = [](const wchar_t* text, DWORD length) { return text ? std::wstring(text, length) : std::wstring(); };
+  const std::wstring host = part(parts.lpszHostName, parts.dwHostNameLength);
+  const std::wstring user = part(parts.lpszUserName, parts.dwUserNameLength);
+  const std::wstring password = part(parts.lpszPassword, parts.dwPasswordLength);
+  // The path goes out exactly as written: the servers publish paths such as "//Soft/...".
+  std::wstring path = part(parts.lpszUrlPath, parts.dwUrlPathLength) + part(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+  if (path.empty()) path = L"/";
+
+  UniqueInternet session(WinInet().InternetOpenW(r.agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!session) return r.Fail(L"InternetOpenW");
+  if (!SetTimeouts(session.get())) return r.Fail(L"InternetSetOptionW");
+  // One attempt: each retry would add another whole time-out to the wait.
+  DWORD retries = 1;
+  if (!WinInet().InternetSetOptionW(session.get(), INTERNET_OPTION_CONNECT_RETRIES, &retries, sizeof retries)) {
+    return r.Fail(L"InternetSetOptionW");
+  }
+  if (WinInet().InternetSetStatusCallbackW(session.get(), OnStatus) == INTERNET_INVALID_STATUS_CALLBACK) {
+    return r.Fail(L"InternetSetStatusCallbackW");
+  }
+  const HINTERNET sessionHandle = session.get();
+  if (!r.Keep(r.session, std::move(session))) return false;
+
+  const auto context = reinterpret_cast<DWORD_PTR>(&r);
+  UniqueInternet connection(WinInet().InternetConnectW(sessionHandle, host.c_str(), parts.nPort,
+                                                       user.empty() ? nullptr : user.c_str(),
+                                                       password.empty() ? nullptr : password.c_str(),
+                                                       INTERNET_SERVICE_HTTP, 0, context));
+  if (!connection) return r.Fail(L"InternetConnectW");
+  const HINTERNET connectionHandle = connection.get();
+  if (!r.Keep(r.connection, std::move(connection))) return false;
+
+  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
+                INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES;
+  if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
+  UniqueInternet request(WinInet().HttpOpenRequestW(connectionHandle, r.verb.c_str(), path.c_str(), nullptr, nullptr,
+                                                    nullptr, flags, context));
+  if (!request) return r.Fail(L"HttpOpenRequestW");
+  requestHandle = request.get();
+  if (!r.Keep(r.request, std::move(request))) return false;
+  return SetTimeouts(requestHandle) || r.Fail(L"InternetSetOptionW");
+}
+
+bool Transfer(InetRequest& r) {
+  URL_COMPONENTSW parts{};
+  parts.dwStructSize = sizeof parts;
+  parts.dwHostNameLength = 1;
+  parts.dwUserNameLength = 1;
+  parts.dwPasswordLength = 1;
+  parts.dwUrlPathLength = 1;
+  parts.dwExtraInfoLength = 1;
+  if (!WinInet().InternetCrackUrlW(r.url.c_str(), static_cast<DWORD>(r.url.size()), 0, &parts)) {
+    return r.Fail(L"InternetCrackUrlW");
+  }
+  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
+    r.failure = L"not an http address";
+    return false;
+  }
+  HINTERNET request = nullptr;
+  if (!Open(r, parts, request)) return false;
+  if (!WinInet().HttpSendRequestW(request, nullptr, 0, nullptr, 0)) return r.Fail(L"HttpSendRequestW");
+  if (r.cancelled) return false;
+  if (parts.nScheme == INTERNET_SCHEME_HTTPS && !StillSecure(request)) {
+    r.failure = L"redirected from https to another scheme";
+    return false;
+  }
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  if (!WinInet().HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
+    return r.Fail(L"HttpQueryInfoW");
+  }
+  r.status = status;
+  r.headers = ResponseHeaders(request);
+  r.declared = static_cast<std::uint64_t>(ParseContentLength(FindHeader(r.headers, L"Content-Length")));
+  if (!StatusSucceeds(status)) {
+    r.failure = L"HTTP status " + std::to_wstring(status);
+    return false;
+  }
+  return r.download ? Spool(r, request) : ReadText(r, request);
+}
+
+DWORD WINAPI Work(void* parameter) {
+  // The worker's own share of the request: it lives until this thread is done with it.
+  const std::unique_ptr<std::shared_ptr<InetRequest>> share(static_cast<std::shared_ptr<InetRequest>*>(parameter));
+  InetRequest& r = **share;
+  r.workerThread = ::GetCurrentThreadId();
+  bool ok = false;
+  try {
+    ok = Transfer(r);
+  } catch (...) {  // nothing may leave a thread; a failure is a failed request
+    r.failure = L"unexpected failure";
+  }
+  r.succeeded = ok;
+  r.quiet = true;  // closing our own handles below is not news
+  // The outcome is complete: report it before closing, which may take a while.
+  if (r.download && !r.ended.exchange(true)) r.Post(kStateMessage, ok ? icResponseCompleted : icError);
+  ::SetEvent(r.done.get());
+  r.CloseHandles();
+  return 0;
+}
+
+}  // namespace
+
+UniqueHandle StartWorker(const std::shared_ptr<InetRequest>& request) {
+  auto* share = new std::shared_ptr<InetRequest>(request);
+  UniqueHandle worker(::CreateThread(nullptr, 0, Work, share, 0, nullptr));
+  if (!worker) {
+    const DWORD error = ::GetLastError();
+    delete share;
+    ThrowError(ErrorNumber::InternalError, L"CreateThread", request->url, error);
+  }
+  return worker;
+}
+
+}  // namespace norq::win32

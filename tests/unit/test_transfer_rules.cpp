@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "platform/ChunkReader.h"
+#include "platform/InetStatus.h"
+#include "platform/TransferRules.h"
+
+namespace norq::test {
+
+TEST(StatusSucceeds, OnlyTwoHundreds) {
+  const struct {
+    std::uint32_t status;
+    bool succeeds;
+  } cases[] = {{199, false}, {200, true},  {204, true},  {299, true},  {300, false}, {304, false},
+               {399, false}, {400, false}, {404, false}, {499, false}, {500, false}, {0, false}};
+  for (const auto& c : cases) EXPECT_EQ(StatusSucceeds(c.status), c.succeeds) << c.status;
+}
+
+TEST(StateOf, EachWinInetStepHasItsOwnState) {
+  const struct {
+    std::uint32_t status;
+    std::int16_t state;
+  } cases[] = {{10, icResolvingHost},     {11, icHostResolved},      {20, icConnecting}, {21, icConnected},
+               {30, icRequesting},        {31, icRequestSent},       {40, icReceivingResponse},
+               {41, icResponseReceived},  {50, icDisconnecting},     {51, icDisconnected},
+               // handle created and closing, request complete, redirect: no state
+               {0, icNone}, {12, icNone}, {60, icNone}, {70, icNone}, {100, icNone}, {110, icNone}};
+  for (const auto& c : cases) EXPECT_EQ(StateOf(c.status), c.state) << c.status;
+}
+
+TEST(StateFilter, PassesEachNewStateAndTheResponseOnlyOnce) {
+  const std::int16_t reported[] = {icNone, 1, 1, 2, 3, 4, 5, 6, 7, 7, 8, 7, 8, 7, 8, 9, 10, 10};
+  const std::vector<std::int16_t> expected = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  StateFilter filter;
+  std::vector<std::int16_t> passed;
+  for (const auto state : reported) {
+    if (filter.Pass(state)) passed.push_back(state);
+  }
+  EXPECT_EQ(passed, expected);
+}
+
+TEST(EndedShort, OnlyABodyThatStoppedBeforeItsDeclaredLengthAndCap) {
+  const struct {
+    std::uint64_t received, declared, cap;
+    bool isShort;
+  } cases[] = {{10, 0, UINT64_MAX, false},  // nothing declared
+               {9, 10, UINT64_MAX, true},   {10, 10, UINT64_MAX, false}, {11, 10, UINT64_MAX, false},
+               {0, 10, UINT64_MAX, true},   {4096, 5000, 4096, false},  // read up to the cap
+               {100, 5000, 4096, true}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(EndedShort(c.received, c.declared, c.cap), c.isShort) << c.received << " of " << c.declared;
+  }
+}
+
+TEST(CheckOverdue, SilenceAndTheOverallDeadline) {
+  constexpr std::uint32_t kTimeout = 1000;  // silent from 1500 ms, past the deadline at 2000 ms
+  const struct {
+    std::uint64_t now, started, lastHeard;
+    bool deadline;
+    Overdue overdue;
+  } cases[] = {{1400, 0, 0, true, Overdue::No},          {1500, 0, 0, false, Overdue::Silent},
+               {1999, 0, 1000, true, Overdue::No},       {2000, 0, 1999, true, Overdue::PastDeadline},
+               {9000, 0, 8999, false, Overdue::No},      {3000, 0, 0, true, Overdue::PastDeadline},
+               // heard from just after the clock was read: no silence at all
+               {5000, 4000, 5001, false, Overdue::No},   {5000, 5001, 5001, true, Overdue::No}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(CheckOverdue(c.now, c.started, c.lastHeard, kTimeout, c.deadline), c.overdue) << c.now;
+  }
+}
+
+TEST(ReadSizer, FollowsTheLinkWithinTheLargestRead) {
+  ReadSizer sizer;
+  EXPECT_EQ(sizer.Next(0), ReadSizer::kLargest);  // nothing known: wait for a full read
+  EXPECT_EQ(sizer.Next(500), 500u);
+  sizer.After(500, 500, 10);  // quick and full: the link brings more
+  EXPECT_EQ(sizer.Next(10), 1000u);
+  EXPECT_EQ(sizer.Next(5000), 5000u);
+  sizer.After(1000, 600, 10);  // quick but short: no growth
+  EXPECT_EQ(sizer.Next(10), 1000u);
+  sizer.After(1000, 1000, 500);  // slow: a quarter
+  EXPECT_EQ(sizer.Next(10), 250u);
+  for (int i = 0; i < 20; ++i) sizer.After(sizer.Next(1), sizer.Next(1), 0);
+  EXPECT_EQ(sizer.Next(1), ReadSizer::kLargest);
+  EXPECT_EQ(sizer.Next(ReadSizer::kLargest + 1), ReadSizer::kLargest);
+}
+
+TEST(ChunkReader, PiecesCrossBlocksAndShortReadsThenTheRestThenNothing) {
+  std::vector<std::uint8_t> body(10);
+  std::iota(body.begin(), body.end(), std::uint8_t{0});
+  std::size_t at = 0;
+  int reads = 0;
+  const ChunkReader::Source source = [&](std::uint8_t* into, std::size_t size) {
+    ++reads;
+    const std::size_t n = std::min({size, std::size_t{3}, body.size() - at});  // a file that gives little at a time
+    std::copy_n(body.begin() + static_cast<std::ptrdiff_t>(at), n, into);
+    at += n;
+    return n;
+  };
+  ChunkReader reader(4);
+  EXPECT_EQ(reader.Take(0, source), std::vector<std::uint8_t>{});
+  EXPECT_EQ(reader.Take(-1, source), std::vector<std::uint8_t>{});
+  EXPECT_EQ(reads, 0);
+  EXPECT_EQ(reader.Take(4, source), (std::vector<std::uint8_t>{0, 1, 2, 3}));
+  EXPECT_EQ(reader.Take(5, source), (std::vector<std::uint8_t>{4, 5, 6, 7, 8}));
+  EXPECT_EQ(reader.Take(4, source), std::vector<std::uint8_t>{9});
+  EXPECT_EQ(reader.Take(4, source), std::vector<std::uint8_t>{});
+
+  at = 0;  // the next body: nothing left over from the last
+  reader.Take(1, source);
+  reader.Reset();
+  at = 5;
+  EXPECT_EQ(reader.Take(2, source), (std::vector<std::uint8_t>{5, 6}));
+}
+
+}  // namespace norq::test
