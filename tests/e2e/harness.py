@@ -11,6 +11,7 @@ as the server lives.
 from __future__ import annotations
 
 import contextlib
+import functools
 import json
 import os
 import re
@@ -49,17 +50,32 @@ INSTALL_FOLDER = r"C:\norq_e2e"
 # The win64 test build asks these loopback ports for its two pointer pages.
 PRIMARY_PORT = 18080
 SECONDARY_PORT = 18081
-# The shared components the installer puts into the system folder. Wine ships files
-# of its own under some of these names; a reset removes all of them.
-COMPONENTS = (
-    "comcat.dll", "MCI32.OCX", "stdole2.tlb", "shdocvw.dll", "shdocvw.oca",
-    "msxml3.dll", "MSINET.OCX", "COMDLG32.OCX", "MSADODC.OCX",
-)
+PUBLISH = REPO / "build" / "native" / "norq-publish"
 NAMESPACE_HINT = "run the suite in its own network namespace (scripts/test.sh does)"
 
 
 class HarnessError(AssertionError):
     """A wait that ran out or a tool that failed: reported as a test failure."""
+
+
+@functools.cache
+def manifest() -> tuple[tuple[str, str, str], ...]:
+    """The installer's file list as norq-publish --list prints it from the manifest
+    table: (file name, server path, "system" or "installer") in the installer's order."""
+    try:
+        listed = subprocess.run([str(PUBLISH), "--list"], capture_output=True, text=True, check=True).stdout
+    except (OSError, subprocess.CalledProcessError) as error:
+        raise HarnessError(f"{PUBLISH} --list failed ({error}): build it with `cmake --build --preset native`") from None
+    return tuple(tuple(line.split("\t")) for line in listed.splitlines())
+
+
+def __getattr__(name: str):
+    # Asked for on import by the cases, not when the demo imports this before building.
+    if name == "COMPONENTS":  # the shared components the installer puts into the system folder
+        return tuple(file for file, _, where in manifest() if where == "system")
+    if name == "SERVER_PATHS":  # every file's server path, in the installer's order
+        return {file: path for file, path, _ in manifest()}
+    raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
 
 
 def wait_until(check, timeout: float, what: str, interval: float = 0.1):
@@ -92,9 +108,10 @@ def close_to(colour, expected, tolerance: int = 0) -> bool:
 class Display:
     """A private Xvfb; `-displayfd` picks a free number and tells us when it is ready."""
 
-    def __init__(self, workdir: Path):
-        self.workdir = workdir
-        self.name = ""
+    def __init__(self, workdir: Path, name: str = ""):
+        """With `name`, a display that is already there (the demo on the user's screen)."""
+        self.workdir, self.name = workdir, name
+        self.process: subprocess.Popen | None = None
 
     def start(self) -> "Display":
         read_end, write_end = os.pipe()
@@ -113,13 +130,19 @@ class Display:
         return self
 
     def stop(self) -> None:
-        self.process.terminate()
-        self.process.wait(5)
+        if self.process:
+            self.process.terminate()
+            self.process.wait(5)
+
+    def capture(self, path: Path, box: str = "") -> None:
+        """The whole screen, or its box WxH+X+Y, as a picture file."""
+        path.parent.mkdir(parents=True, exist_ok=True)
+        crop = ["-crop", box, "+repage"] if box else []
+        subprocess.run(["import", "-display", self.name, "-window", "root", *crop, str(path)],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=30)
 
     def screenshot(self, path: Path) -> "Screenshot":
-        path.parent.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["import", "-display", self.name, "-window", "root", str(path)],
-                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=30)
+        self.capture(path)
         return Screenshot(path)
 
 
@@ -279,6 +302,7 @@ class WinePrefix:
 
     def start_server(self) -> None:
         """A wineserver that outlives short gaps between cases keeps every start in this prefix fast."""
+        self.path.mkdir(parents=True, exist_ok=True)  # else it cannot start in the new prefix
         with open(self.logs / "wineserver.log", "ab") as log:
             self.server = subprocess.Popen([*WINESERVER, "-f", "-p30"], env=self.env(),
                                            stdin=subprocess.DEVNULL, stdout=log, stderr=log)
@@ -294,7 +318,7 @@ class WinePrefix:
         for exe in (INSTALLER_EXE, PROBE_EXE):
             if not exe.exists():
                 raise HarnessError(f"{exe} is missing: build it with `cmake --build --preset win64`")
-        self.logs.mkdir(parents=True)
+        self.logs.mkdir(parents=True, exist_ok=True)
         self.start_server()
         if self.run(["wineboot", "-i"], "wineboot", timeout=180) != 0:
             raise HarnessError(f"wineboot failed, see {self.logs / 'wineboot.log'}")
@@ -317,7 +341,7 @@ class WinePrefix:
 
     def components(self) -> list[Path]:
         """What the system folder holds under the components' names, whatever their case."""
-        names = {c.lower() for c in COMPONENTS}
+        names = {file.lower() for file, _, where in manifest() if where == "system"}
         return [e for e in self.system_folder.iterdir() if e.name.lower() in names]
 
     def wine_original(self, component: str) -> bytes | None:
