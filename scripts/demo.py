@@ -21,7 +21,6 @@ import os
 import re
 import shutil
 import signal
-import socket
 import subprocess
 import sys
 import tempfile
@@ -34,7 +33,7 @@ sys.path.insert(0, str(REPO / "tests" / "e2e"))
 
 import harness  # noqa: E402  (its file list is read from norq-publish only once that is built)
 from harness import (BUILD, KEYED_EXE, PRIMARY_PORT, SECONDARY_PORT, Display, HarnessError, Machine,  # noqa: E402
-                     Screenshot, WinePrefix, gbk, wait_until)
+                     Screenshot, WinePrefix, gbk, port_taken, wait_until)
 from servers import NginxSite, publish  # noqa: E402
 
 BASE_ADDRESS = "http://127.0.0.1:18090"
@@ -62,11 +61,6 @@ def say(text: str) -> None:
 
 def seconds_since(start: float) -> int:
     return int(time.monotonic() - start)
-
-
-def port_taken(port: int) -> bool:
-    with socket.socket() as s:
-        return s.connect_ex(("127.0.0.1", port)) == 0
 
 
 def display_is_local() -> bool:

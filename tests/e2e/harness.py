@@ -20,7 +20,6 @@ import socket
 import subprocess
 import threading
 import time
-from dataclasses import dataclass
 from pathlib import Path, PureWindowsPath
 from types import SimpleNamespace
 
@@ -183,31 +182,19 @@ class Screenshot:
 # ------------------------------------------------------------------ windows seen
 
 
-@dataclass
-class Control:
-    text: str
-    visible: bool
-    enabled: bool
-    parent: int
-    left: int
-    top: int
-    width: int
-    height: int
-
-
 class WindowDump:
     """The installer's main window as the probe saw it; rects in screen pixels,
     controls' boxes relative to the client area."""
 
     def __init__(self, raw: dict):
         self.raw, self.pid, self.window, self.client = raw, raw["pid"], raw["window"], raw["client"]
-        self.controls: dict[int, Control] = {}
+        # Each control: id, text, visible, enabled, parent and its box (left, top, width, height).
+        self.controls: dict[int, SimpleNamespace] = {}
         for c in raw["controls"]:
-            r = c["rect"]
-            self.controls.setdefault(c["id"], Control(c["text"], c["visible"], c["enabled"], c["parent"],
-                                                      r["left"], r["top"], r["width"], r["height"]))
+            fields = {k: v for k, v in c.items() if k != "rect"}
+            self.controls.setdefault(c["id"], SimpleNamespace(**fields, **c["rect"]))
 
-    def control(self, control_id: int) -> Control:
+    def control(self, control_id: int) -> SimpleNamespace:
         if control_id not in self.controls:
             raise HarnessError(f"no child window with id {control_id}; ids seen: {sorted(self.controls)}")
         return self.controls[control_id]
@@ -274,11 +261,20 @@ class WinePrefix:
         """A machine without D:."""
         self.d_link.unlink(missing_ok=True)
 
+    def spawn(self, command: list[str], name: str) -> subprocess.Popen:
+        """Starts a program in the prefix's environment; its output goes to logs/NAME.log."""
+        with open(self.logs / f"{name}.log", "ab") as log:
+            return subprocess.Popen(command, env=self.env(), stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                                    cwd=self.root)
+
     def run(self, args: list[str], name: str, timeout: float = 60) -> int:
         """Runs a Wine program to its end; its output goes to logs/NAME.log."""
-        with open(self.logs / f"{name}.log", "ab") as log:
-            return subprocess.run([*WINE, *args], env=self.env(), stdin=subprocess.DEVNULL, stdout=log,
-                                  stderr=log, cwd=self.root, timeout=timeout).returncode
+        with self.spawn([*WINE, *args], name) as process:
+            try:
+                return process.wait(timeout)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                raise
 
     def probe(self, *args: str) -> tuple[int, dict | None]:
         """Runs the probe ("{out}" stands for its output file); returns its exit code and JSON."""
@@ -292,10 +288,7 @@ class WinePrefix:
     def watch_answers(self, seconds: float) -> "AnswerWatch":
         """Starts `probe answer` on the main window in the background (see AnswerWatch)."""
         out = self.root / f"answer-{time.monotonic_ns()}.json"
-        log = open(self.logs / "probe-answer.log", "ab")
-        process = subprocess.Popen([*WINE, str(PROBE_EXE), "answer", MAIN_CAPTION, f"{seconds:g}", on_z(out)],
-                                   env=self.env(), stdin=subprocess.DEVNULL, stdout=log, stderr=log, cwd=self.root)
-        log.close()
+        process = self.spawn([*WINE, str(PROBE_EXE), "answer", MAIN_CAPTION, f"{seconds:g}", on_z(out)], "probe-answer")
         # Ready once it looks for the window: a window made before would be watched too late.
         wait_until(lambda: out.exists() or process.poll() is not None, 30, "the answer probe to start", 0.02)
         return AnswerWatch(process, out, seconds)
@@ -303,9 +296,7 @@ class WinePrefix:
     def start_server(self) -> None:
         """A wineserver that outlives short gaps between cases keeps every start in this prefix fast."""
         self.path.mkdir(parents=True, exist_ok=True)  # else it cannot start in the new prefix
-        with open(self.logs / "wineserver.log", "ab") as log:
-            self.server = subprocess.Popen([*WINESERVER, "-f", "-p30"], env=self.env(),
-                                           stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        self.server = self.spawn([*WINESERVER, "-f", "-p30"], "wineserver")
 
     def kill_all(self) -> None:
         """Ends every Windows process of the prefix, and its wineserver."""
@@ -446,12 +437,15 @@ class SilentServer:
             connection.close()
 
 
+def port_taken(port: int) -> bool:
+    with socket.socket() as s:
+        return s.connect_ex(("127.0.0.1", port)) == 0
+
+
 def require_free_ports(*ports: int) -> None:
     """A case that needs nobody to answer on these ports fails early if something does."""
-    for port in ports:
-        with socket.socket() as s:
-            if s.connect_ex(("127.0.0.1", port)) == 0:
-                raise HarnessError(f"something listens on 127.0.0.1:{port}; {NAMESPACE_HINT}")
+    for port in filter(port_taken, ports):
+        raise HarnessError(f"something listens on 127.0.0.1:{port}; {NAMESPACE_HINT}")
 
 
 # ------------------------------------------------------------------ installer
