@@ -65,8 +65,10 @@ def publish(components: Path, base: str, out: Path) -> str:
 class NginxSite:
     """nginx with deploy/nginx-norq.conf.in, serving `tree` on three loopback ports."""
 
-    def __init__(self, workdir: Path, tree: Path, primary: int, secondary: int, download: int, rate: str = "0"):
-        """`rate` bounds each download's speed as nginx's limit_rate does (0: no bound)."""
+    def __init__(self, workdir: Path, tree: Path, primary: int, secondary: int, download: int, rate: str = "0",
+                 http: str = ""):
+        """`rate` bounds each download's speed as nginx's limit_rate does (0: no bound);
+        `http` adds directives to the http block ("@RUN@" standing for nginx's own folder)."""
         self.run = workdir / "nginx"
         self.run.mkdir(parents=True, exist_ok=True)
         # nginx's workers read the tree as an unprivileged user.
@@ -80,8 +82,8 @@ class NginxSite:
             # Under the emulator 32-bit Wine can crash or hang while WinINet's pooled
             # connections and their threads go away at exit, after the installer's
             # work is done; closing each connection after its response avoids that.
-            config = config.replace("http {", "http {\n    keepalive_timeout 0;", 1)
-        self.config.write_text(config)
+            http += "keepalive_timeout 0;"
+        self.config.write_text(config.replace("http {", "http {\n    " + http.replace("@RUN@", str(self.run)), 1))
         started = subprocess.run([NGINX, "-p", str(self.run), "-c", str(self.config),
                                   "-e", str(self.run / "error.log")], capture_output=True, text=True)
         if started.returncode != 0:
