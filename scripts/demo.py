@@ -97,7 +97,7 @@ def publish_tree(work: Path) -> None:
 def first_half(headless: bool) -> int:
     started = time.monotonic()
     LOGS.mkdir(parents=True, exist_ok=True)
-    for old in [*SHOTS.glob("*.png"), *LOGS.iterdir()]:
+    for old in [*SHOTS.glob("*.png"), *filter(Path.is_file, LOGS.iterdir())]:
         old.unlink()
     build_presets()
     work = Path(tempfile.mkdtemp(prefix="norq-demo."))
