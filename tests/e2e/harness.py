@@ -20,6 +20,7 @@ import socket
 import subprocess
 import threading
 import time
+from collections import Counter
 from pathlib import Path, PureWindowsPath
 from types import SimpleNamespace
 
@@ -171,12 +172,7 @@ class Screenshot:
 
     def colours(self, left: int, top: int, right: int, bottom: int) -> dict[tuple[int, int, int], int]:
         """How often each colour occurs in a box given in screen pixels (right, bottom exclusive)."""
-        counts: dict[tuple[int, int, int], int] = {}
-        for row in self.rows(left, top, right, bottom):
-            for i in range(0, len(row), 3):
-                colour = tuple(row[i:i + 3])
-                counts[colour] = counts.get(colour, 0) + 1
-        return counts
+        return Counter(tuple(row[i:i + 3]) for row in self.rows(left, top, right, bottom) for i in range(0, len(row), 3))
 
 
 # ------------------------------------------------------------------ windows seen
