@@ -34,14 +34,14 @@ from pathlib import Path
 REPO = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(REPO / "tests" / "e2e"))
 
-from harness import (BUILD, COMPONENTS, PRIMARY_PORT, SECONDARY_PORT, Display, Machine, WinePrefix,  # noqa: E402
-                     gbk, on_z, wait_until)
-from servers import NGINX, publish  # noqa: E402
+from harness import (BUILD, COMPONENTS, PRIMARY_PORT, SECONDARY_PORT, SERVER_PATHS, Display, Machine,  # noqa: E402
+                     WinePrefix, gbk, on_z)
+from servers import NginxSite, publish  # noqa: E402
 
-SETUP_URL_PATH = "/norq/Soft/norq_setup.txt"
+SETUP_URL_PATH = SERVER_PATHS["norq_setup.exe"]
 NGINX_PORTS = (PRIMARY_PORT, SECONDARY_PORT, 18090)
 TIMED_LOG = "log_format timed '$request_uri $status $body_bytes_sent $request_time';\n" \
-            "    access_log @RUN@/timed.log timed;\n    "
+            "    access_log @RUN@/timed.log timed;\n"
 
 
 def make_sources(folder: Path, setup_size: int) -> None:
@@ -61,30 +61,16 @@ def make_sources(folder: Path, setup_size: int) -> None:
             left -= min(left, len(block))
 
 
-class TimedNginx:
+class TimedNginx(NginxSite):
     """nginx with deploy/nginx-norq.conf.in and one more log: each request's time."""
 
-    def __init__(self, run: Path, tree: Path):
-        self.run = run
-        run.mkdir(parents=True)
-        for folder in [tree, *tree.parents[:-1]]:
-            folder.chmod(folder.stat().st_mode | 0o005)
-        conf = subprocess.run(["bash", str(REPO / "scripts" / "render-nginx.sh"), str(run), str(tree), "127.0.0.1",
-                               *map(str, NGINX_PORTS)], capture_output=True, text=True, check=True).stdout
-        conf = conf.replace("    client_body_temp_path", "    " + TIMED_LOG.replace("@RUN@", str(run))
-                            + "client_body_temp_path", 1)
-        self.config = run / "nginx.conf"
-        self.config.write_text(conf)
-        subprocess.run([NGINX, "-p", str(run), "-c", str(self.config), "-e", str(run / "error.log")], check=True)
-        wait_until(lambda: (run / "nginx.pid").exists(), 10, "nginx to start")
+    def __init__(self, workdir: Path, tree: Path):
+        super().__init__(workdir, tree, *NGINX_PORTS, http=TIMED_LOG)
 
     def request_times(self) -> list[float]:
         log = self.run / "timed.log"
         lines = log.read_text().splitlines() if log.exists() else []
         return [float(line.split()[3]) for line in lines if line.startswith(SETUP_URL_PATH + " 200 ")]
-
-    def stop(self) -> None:
-        subprocess.run([NGINX, "-p", str(self.run), "-c", str(self.config), "-s", "stop"], capture_output=True)
 
 
 def curl_seconds(url: str) -> float:
@@ -153,7 +139,7 @@ def main() -> None:
             make_sources(work / "sources", size_mb * 2**20)
             publish(work / "sources", f"http://127.0.0.1:{NGINX_PORTS[2]}", work / "tree")
             shutil.rmtree(work / "sources")
-            site = TimedNginx(work / "nginx", work / "tree")
+            site = TimedNginx(work, work / "tree")
             try:
                 url = f"http://127.0.0.1:{NGINX_PORTS[2]}{SETUP_URL_PATH}"
                 curl_seconds(url)  # the file into the page cache, as the installer's runs will find it

@@ -14,13 +14,17 @@ for file in "$component" "$setup"; do
   [ -f "$file" ] || { echo "$0: $file is missing: build the preset first" >&2; exit 1; }
 done
 
-# The names the installer asks for (src/install/Manifest.h), in its order.
-names=(comcat.dll MCI32.OCX stdole2.tlb shdocvw.dll shdocvw.oca msxml3.dll MSINET.OCX COMDLG32.OCX MSADODC.OCX)
+publish=$(dirname "$0")/../build/native/norq-publish
+[ -x "$publish" ] || { echo "$0: $publish is missing: build the native preset first" >&2; exit 1; }
 
 mkdir -p "$out"
-for name in "${names[@]}"; do
-  # Bytes after the last section of a PE image are never loaded, so the
-  # trailer leaves the library working.
-  { cat "$component"; printf '\r\nnorq demo component: %s\r\n' "$name"; } >"$out/$name"
+# The installer's own list (its manifest table), in its order.
+"$publish" --list | while IFS=$'\t' read -r name _ where; do
+  if [ "$where" = system ]; then
+    # Bytes after the last section of a PE image are never loaded, so the
+    # trailer leaves the library working.
+    { cat "$component"; printf '\r\nnorq demo component: %s\r\n' "$name"; } >"$out/$name"
+  else
+    cp "$setup" "$out/$name"
+  fi
 done
-cp "$setup" "$out/norq_setup.exe"

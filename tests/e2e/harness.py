@@ -11,6 +11,7 @@ as the server lives.
 from __future__ import annotations
 
 import contextlib
+import functools
 import json
 import os
 import re
@@ -19,7 +20,7 @@ import socket
 import subprocess
 import threading
 import time
-from dataclasses import dataclass
+from collections import Counter
 from pathlib import Path, PureWindowsPath
 from types import SimpleNamespace
 
@@ -49,17 +50,32 @@ INSTALL_FOLDER = r"C:\norq_e2e"
 # The win64 test build asks these loopback ports for its two pointer pages.
 PRIMARY_PORT = 18080
 SECONDARY_PORT = 18081
-# The shared components the installer puts into the system folder. Wine ships files
-# of its own under some of these names; a reset removes all of them.
-COMPONENTS = (
-    "comcat.dll", "MCI32.OCX", "stdole2.tlb", "shdocvw.dll", "shdocvw.oca",
-    "msxml3.dll", "MSINET.OCX", "COMDLG32.OCX", "MSADODC.OCX",
-)
+PUBLISH = REPO / "build" / "native" / "norq-publish"
 NAMESPACE_HINT = "run the suite in its own network namespace (scripts/test.sh does)"
 
 
 class HarnessError(AssertionError):
     """A wait that ran out or a tool that failed: reported as a test failure."""
+
+
+@functools.cache
+def manifest() -> tuple[tuple[str, str, str], ...]:
+    """The installer's file list as norq-publish --list prints it from the manifest
+    table: (file name, server path, "system" or "installer") in the installer's order."""
+    try:
+        listed = subprocess.run([str(PUBLISH), "--list"], capture_output=True, text=True, check=True).stdout
+    except (OSError, subprocess.CalledProcessError) as error:
+        raise HarnessError(f"{PUBLISH} --list failed ({error}): build it with `cmake --build --preset native`") from None
+    return tuple(tuple(line.split("\t")) for line in listed.splitlines())
+
+
+def __getattr__(name: str):
+    # Asked for on import by the cases, not when the demo imports this before building.
+    if name == "COMPONENTS":  # the shared components the installer puts into the system folder
+        return tuple(file for file, _, where in manifest() if where == "system")
+    if name == "SERVER_PATHS":  # every file's server path, in the installer's order
+        return {file: path for file, path, _ in manifest()}
+    raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
 
 
 def wait_until(check, timeout: float, what: str, interval: float = 0.1):
@@ -92,9 +108,10 @@ def close_to(colour, expected, tolerance: int = 0) -> bool:
 class Display:
     """A private Xvfb; `-displayfd` picks a free number and tells us when it is ready."""
 
-    def __init__(self, workdir: Path):
-        self.workdir = workdir
-        self.name = ""
+    def __init__(self, workdir: Path, name: str = ""):
+        """With `name`, a display that is already there (the demo on the user's screen)."""
+        self.workdir, self.name = workdir, name
+        self.process: subprocess.Popen | None = None
 
     def start(self) -> "Display":
         read_end, write_end = os.pipe()
@@ -113,13 +130,19 @@ class Display:
         return self
 
     def stop(self) -> None:
-        self.process.terminate()
-        self.process.wait(5)
+        if self.process:
+            self.process.terminate()
+            self.process.wait(5)
+
+    def capture(self, path: Path, box: str = "") -> None:
+        """The whole screen, or its box WxH+X+Y, as a picture file."""
+        path.parent.mkdir(parents=True, exist_ok=True)
+        crop = ["-crop", box, "+repage"] if box else []
+        subprocess.run(["import", "-display", self.name, "-window", "root", *crop, str(path)],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=30)
 
     def screenshot(self, path: Path) -> "Screenshot":
-        path.parent.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["import", "-display", self.name, "-window", "root", str(path)],
-                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=30)
+        self.capture(path)
         return Screenshot(path)
 
 
@@ -149,27 +172,10 @@ class Screenshot:
 
     def colours(self, left: int, top: int, right: int, bottom: int) -> dict[tuple[int, int, int], int]:
         """How often each colour occurs in a box given in screen pixels (right, bottom exclusive)."""
-        counts: dict[tuple[int, int, int], int] = {}
-        for row in self.rows(left, top, right, bottom):
-            for i in range(0, len(row), 3):
-                colour = tuple(row[i:i + 3])
-                counts[colour] = counts.get(colour, 0) + 1
-        return counts
+        return Counter(tuple(row[i:i + 3]) for row in self.rows(left, top, right, bottom) for i in range(0, len(row), 3))
 
 
 # ------------------------------------------------------------------ windows seen
-
-
-@dataclass
-class Control:
-    text: str
-    visible: bool
-    enabled: bool
-    parent: int
-    left: int
-    top: int
-    width: int
-    height: int
 
 
 class WindowDump:
@@ -178,13 +184,13 @@ class WindowDump:
 
     def __init__(self, raw: dict):
         self.raw, self.pid, self.window, self.client = raw, raw["pid"], raw["window"], raw["client"]
-        self.controls: dict[int, Control] = {}
+        # Each control: id, text, visible, enabled, parent and its box (left, top, width, height).
+        self.controls: dict[int, SimpleNamespace] = {}
         for c in raw["controls"]:
-            r = c["rect"]
-            self.controls.setdefault(c["id"], Control(c["text"], c["visible"], c["enabled"], c["parent"],
-                                                      r["left"], r["top"], r["width"], r["height"]))
+            fields = {k: v for k, v in c.items() if k != "rect"}
+            self.controls.setdefault(c["id"], SimpleNamespace(**fields, **c["rect"]))
 
-    def control(self, control_id: int) -> Control:
+    def control(self, control_id: int) -> SimpleNamespace:
         if control_id not in self.controls:
             raise HarnessError(f"no child window with id {control_id}; ids seen: {sorted(self.controls)}")
         return self.controls[control_id]
@@ -251,11 +257,20 @@ class WinePrefix:
         """A machine without D:."""
         self.d_link.unlink(missing_ok=True)
 
+    def spawn(self, command: list[str], name: str) -> subprocess.Popen:
+        """Starts a program in the prefix's environment; its output goes to logs/NAME.log."""
+        with open(self.logs / f"{name}.log", "ab") as log:
+            return subprocess.Popen(command, env=self.env(), stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                                    cwd=self.root)
+
     def run(self, args: list[str], name: str, timeout: float = 60) -> int:
         """Runs a Wine program to its end; its output goes to logs/NAME.log."""
-        with open(self.logs / f"{name}.log", "ab") as log:
-            return subprocess.run([*WINE, *args], env=self.env(), stdin=subprocess.DEVNULL, stdout=log,
-                                  stderr=log, cwd=self.root, timeout=timeout).returncode
+        with self.spawn([*WINE, *args], name) as process:
+            try:
+                return process.wait(timeout)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                raise
 
     def probe(self, *args: str) -> tuple[int, dict | None]:
         """Runs the probe ("{out}" stands for its output file); returns its exit code and JSON."""
@@ -269,19 +284,15 @@ class WinePrefix:
     def watch_answers(self, seconds: float) -> "AnswerWatch":
         """Starts `probe answer` on the main window in the background (see AnswerWatch)."""
         out = self.root / f"answer-{time.monotonic_ns()}.json"
-        log = open(self.logs / "probe-answer.log", "ab")
-        process = subprocess.Popen([*WINE, str(PROBE_EXE), "answer", MAIN_CAPTION, f"{seconds:g}", on_z(out)],
-                                   env=self.env(), stdin=subprocess.DEVNULL, stdout=log, stderr=log, cwd=self.root)
-        log.close()
+        process = self.spawn([*WINE, str(PROBE_EXE), "answer", MAIN_CAPTION, f"{seconds:g}", on_z(out)], "probe-answer")
         # Ready once it looks for the window: a window made before would be watched too late.
         wait_until(lambda: out.exists() or process.poll() is not None, 30, "the answer probe to start", 0.02)
         return AnswerWatch(process, out, seconds)
 
     def start_server(self) -> None:
         """A wineserver that outlives short gaps between cases keeps every start in this prefix fast."""
-        with open(self.logs / "wineserver.log", "ab") as log:
-            self.server = subprocess.Popen([*WINESERVER, "-f", "-p30"], env=self.env(),
-                                           stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        self.path.mkdir(parents=True, exist_ok=True)  # else it cannot start in the new prefix
+        self.server = self.spawn([*WINESERVER, "-f", "-p30"], "wineserver")
 
     def kill_all(self) -> None:
         """Ends every Windows process of the prefix, and its wineserver."""
@@ -294,7 +305,7 @@ class WinePrefix:
         for exe in (INSTALLER_EXE, PROBE_EXE):
             if not exe.exists():
                 raise HarnessError(f"{exe} is missing: build it with `cmake --build --preset win64`")
-        self.logs.mkdir(parents=True)
+        self.logs.mkdir(parents=True, exist_ok=True)
         self.start_server()
         if self.run(["wineboot", "-i"], "wineboot", timeout=180) != 0:
             raise HarnessError(f"wineboot failed, see {self.logs / 'wineboot.log'}")
@@ -317,7 +328,7 @@ class WinePrefix:
 
     def components(self) -> list[Path]:
         """What the system folder holds under the components' names, whatever their case."""
-        names = {c.lower() for c in COMPONENTS}
+        names = {file.lower() for file, _, where in manifest() if where == "system"}
         return [e for e in self.system_folder.iterdir() if e.name.lower() in names]
 
     def wine_original(self, component: str) -> bytes | None:
@@ -422,12 +433,15 @@ class SilentServer:
             connection.close()
 
 
+def port_taken(port: int) -> bool:
+    with socket.socket() as s:
+        return s.connect_ex(("127.0.0.1", port)) == 0
+
+
 def require_free_ports(*ports: int) -> None:
     """A case that needs nobody to answer on these ports fails early if something does."""
-    for port in ports:
-        with socket.socket() as s:
-            if s.connect_ex(("127.0.0.1", port)) == 0:
-                raise HarnessError(f"something listens on 127.0.0.1:{port}; {NAMESPACE_HINT}")
+    for port in filter(port_taken, ports):
+        raise HarnessError(f"something listens on 127.0.0.1:{port}; {NAMESPACE_HINT}")
 
 
 # ------------------------------------------------------------------ installer

@@ -12,11 +12,10 @@ import time
 import urllib.request
 from pathlib import Path
 
-from harness import I686_CHROOT, NAMESPACE_HINT, REPO, TEST_KEY, HarnessError, wait_until
+from harness import I686_CHROOT, NAMESPACE_HINT, PUBLISH, REPO, TEST_KEY, HarnessError, wait_until
 
 SCRIPTED = Path(__file__).with_name("scripted_server.py")
 NGINX = shutil.which("nginx") or "/usr/sbin/nginx"
-PUBLISH = REPO / "build" / "native" / "norq-publish"
 
 
 class ScriptedServer:
@@ -53,18 +52,23 @@ class ScriptedServer:
         self.process.wait()
 
 
-def publish(components: Path, base: str, out: Path) -> None:
-    """Lays out a server tree with the vendor's own tool, its index signed with the tests' key."""
+def publish(components: Path, base: str, out: Path) -> str:
+    """Lays out a server tree with the vendor's own tool, its index signed with the tests' key;
+    returns what the tool printed (the paths it wrote)."""
     result = subprocess.run([str(PUBLISH), "--components", str(components), "--base", base, "--out", str(out),
                              "--replace", "--sign", str(TEST_KEY)], capture_output=True, text=True)
     if result.returncode != 0:
         raise HarnessError(f"norq-publish failed: {result.stderr}")
+    return result.stdout
 
 
 class NginxSite:
     """nginx with deploy/nginx-norq.conf.in, serving `tree` on three loopback ports."""
 
-    def __init__(self, workdir: Path, tree: Path, primary: int, secondary: int, download: int):
+    def __init__(self, workdir: Path, tree: Path, primary: int, secondary: int, download: int, rate: str = "0",
+                 http: str = ""):
+        """`rate` bounds each download's speed as nginx's limit_rate does (0: no bound);
+        `http` adds directives to the http block ("@RUN@" standing for nginx's own folder)."""
         self.run = workdir / "nginx"
         self.run.mkdir(parents=True, exist_ok=True)
         # nginx's workers read the tree as an unprivileged user.
@@ -73,13 +77,13 @@ class NginxSite:
         self.config = self.run / "nginx.conf"
         config = subprocess.run(
             ["bash", str(REPO / "scripts" / "render-nginx.sh"), str(self.run), str(tree), "127.0.0.1",
-             str(primary), str(secondary), str(download)], capture_output=True, text=True, check=True).stdout
+             str(primary), str(secondary), str(download), rate], capture_output=True, text=True, check=True).stdout
         if I686_CHROOT:
             # Under the emulator 32-bit Wine can crash or hang while WinINet's pooled
             # connections and their threads go away at exit, after the installer's
             # work is done; closing each connection after its response avoids that.
-            config = config.replace("http {", "http {\n    keepalive_timeout 0;", 1)
-        self.config.write_text(config)
+            http += "keepalive_timeout 0;"
+        self.config.write_text(config.replace("http {", "http {\n    " + http.replace("@RUN@", str(self.run)), 1))
         started = subprocess.run([NGINX, "-p", str(self.run), "-c", str(self.config),
                                   "-e", str(self.run / "error.log")], capture_output=True, text=True)
         if started.returncode != 0:

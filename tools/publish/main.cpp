@@ -1,24 +1,25 @@
 // norq-publish: turns a folder of the ten files into the download server's
-// tree and the two pointer pages.
+// tree and the two pointer pages, and tells scripts which files those are.
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <string>
+#include <string_view>
 
+#include "install/Manifest.h"
 #include "tools/publish/Publish.h"
 
 namespace {
 
-constexpr char kHelp[] = R"(usage: norq-publish --components DIR --base ADDRESS --out DIR [--replace] [--sign KEY.pem]
+constexpr char kHelpHead[] = R"(usage: norq-publish --components DIR --base ADDRESS --out DIR [--replace] [--sign KEY.pem]
+       norq-publish --list
 
 Lays out the download server's file tree for the online installer.
 
   --components DIR  a folder holding exactly the ten files the installer
                     installs, under their own names:
-                      comcat.dll MCI32.OCX stdole2.tlb shdocvw.dll shdocvw.oca
-                      msxml3.dll MSINET.OCX COMDLG32.OCX MSADODC.OCX
-                      norq_setup.exe
-  --base ADDRESS    the address the files will be served from, as the
+)";
+
+constexpr char kHelpTail[] = R"(  --base ADDRESS    the address the files will be served from, as the
                     installer will join it with their paths, for example
                     http://dl.example.com:8080 (16 to 49 characters, no "|";
                     a trailing "/" gives "//" in every request, which nginx
@@ -28,6 +29,11 @@ Lays out the download server's file tree for the online installer.
   --sign KEY.pem    sign the tree's index with the vendor's private key
                     (runs openssl dgst -sha256 -sign KEY.pem); without it,
                     sign norq/Soft/norq_index.txt yourself, see docs/deploy.md
+  --list            print the ten files, one line each in the installer's
+                    order, three fields separated by a tab: the file name, its
+                    server path (appended to ADDRESS) and where it is
+                    installed ("system": the Windows system folder;
+                    "installer": beside the installer)
 
 The tree holds every file under the path and ".txt" name the installer asks
 for (Soft/System/comcat.txt, ..., norq/Soft/norq_setup.txt), byte for byte,
@@ -41,6 +47,27 @@ Nothing is written unless every check passes; the tree appears in DIR only
 when it is complete.
 )";
 
+void PrintHelp(std::FILE* to) {
+  std::fputs(kHelpHead, to);
+  std::string names = "                     ";
+  for (const auto& [name, path] : norq::publish::TreeLayout()) {
+    if (names.size() + 1 + name.size() > 76) {
+      std::fprintf(to, "%s\n", names.c_str());
+      names = "                     ";
+    }
+    names += " " + name;
+  }
+  std::fprintf(to, "%s\n%s", names.c_str(), kHelpTail);
+}
+
+void PrintList() {
+  const auto layout = norq::publish::TreeLayout();
+  for (std::size_t i = 0; i < layout.size(); ++i) {
+    const bool system = std::wstring_view(norq::kManifestEntries[i].kind) == norq::kComponentKind;
+    std::printf("%s\t/%s\t%s\n", layout[i].first.c_str(), layout[i].second.c_str(), system ? "system" : "installer");
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -50,7 +77,10 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
     if (arg == "--help" || arg == "-h") {
-      std::fputs(kHelp, stdout);
+      PrintHelp(stdout);
+      return 0;
+    } else if (arg == "--list") {
+      PrintList();
       return 0;
     } else if (arg == "--components" && hasValue) {
       request.components = argv[++i];
@@ -66,12 +96,14 @@ int main(int argc, char** argv) {
     } else if (arg == "--sign" && hasValue) {
       request.signKey = argv[++i];
     } else {
-      std::fprintf(stderr, "norq-publish: unknown or incomplete argument \"%s\"\n\n%s", arg.c_str(), kHelp);
+      std::fprintf(stderr, "norq-publish: unknown or incomplete argument \"%s\"\n\n", arg.c_str());
+      PrintHelp(stderr);
       return 2;
     }
   }
   if (!haveComponents || !haveBase || !haveOut) {
-    std::fprintf(stderr, "norq-publish: --components, --base and --out are all needed\n\n%s", kHelp);
+    std::fputs("norq-publish: --components, --base and --out are all needed\n\n", stderr);
+    PrintHelp(stderr);
     return 2;
   }
   const auto problems = norq::publish::Check(request);

@@ -1,0 +1,337 @@
+#!/usr/bin/env python3
+"""The installer's main job in one command, on loopback (run it as `bash scripts/run.sh`).
+
+Builds the presets, publishes harmless stand-ins for the ten files with norq-publish
+(the tree signed with the build's demo key, installed by the installer keyed to it),
+serves them with nginx and the sample configuration, and runs the installer under Wine
+with "REFRESH" until it has installed everything and started the setup program.
+Screenshots of its window go to out/demo/, logs to out/demo/logs/.
+
+Shows the window on $DISPLAY when it is set, otherwise (or with --headless) on a
+private Xvfb. Exits non-zero unless the installation completed.
+
+The display, the Wine prefix, the probe, nginx and the trace of started programs are
+the end-to-end harness's own (tests/e2e): the demo is one more user of them.
+"""
+from __future__ import annotations
+
+import argparse
+import contextlib
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.request
+from pathlib import Path
+
+REPO = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(REPO / "tests" / "e2e"))
+
+import harness  # noqa: E402  (its file list is read from norq-publish only once that is built)
+from harness import (BUILD, KEYED_EXE, PRIMARY_PORT, SECONDARY_PORT, Display, HarnessError, Machine,  # noqa: E402
+                     Screenshot, WinePrefix, gbk, port_taken, wait_until)
+from servers import NginxSite, publish  # noqa: E402
+
+BASE_ADDRESS = "http://127.0.0.1:18090"
+DOWNLOAD_PORT = 18090
+PORTS = (PRIMARY_PORT, SECONDARY_PORT, DOWNLOAD_PORT)
+# Slow enough that the bar can be seen growing: nginx sends a second's worth at a
+# time, so each demo component arrives in two steps and the setup program in three;
+# the ten files take about twelve seconds.
+RATE = os.environ.get("NORQ_DEMO_RATE", "48k")
+INSTALLER = r"C:\norq_demo\norq_installer.exe"
+PERCENT_ID = 1011               # the progress panel's percentage label
+BODY_POINT = (205, 225)         # a point of the window's green body, relative to its client area
+BODY_GREEN = (125, 204, 174)
+SHOTS = REPO / "out" / "demo"
+LOGS = SHOTS / "logs"
+
+
+class DemoError(Exception):
+    """Why the demo stopped, in a sentence for the user."""
+
+
+def say(text: str) -> None:
+    print(f"demo: {text}", flush=True)
+
+
+def seconds_since(start: float) -> int:
+    return int(time.monotonic() - start)
+
+
+def display_is_local() -> bool:
+    """A display reachable from another network namespace: a local socket, not TCP."""
+    m = re.fullmatch(r":(\d+)(\.\d+)?", os.environ.get("DISPLAY", ""))
+    return bool(m) and Path(f"/tmp/.X11-unix/X{m[1]}").is_socket()
+
+
+# ------------------------------------------------------------ the first half
+
+
+def build_presets() -> None:
+    if subprocess.run(["bash", "scripts/setup.sh"], cwd=REPO).returncode != 0:
+        raise DemoError("scripts/setup.sh failed")
+    for preset in ("native", "win64"):
+        say(f"building the {preset} preset")
+        log = LOGS / f"build-{preset}.log"
+        with open(log, "wb") as out:
+            built = all(subprocess.run(command, cwd=REPO, stdout=out, stderr=out).returncode == 0
+                        for command in (["cmake", "--preset", preset], ["cmake", "--build", "--preset", preset]))
+        if not built:
+            print("\n".join(log.read_text(errors="replace").splitlines()[-30:]))
+            raise DemoError(f"the {preset} build failed")
+
+
+def publish_tree(work: Path) -> None:
+    subprocess.run(["bash", "scripts/demo_components.sh", str(BUILD), str(work / "components")], cwd=REPO, check=True)
+    say(f"publishing the demo files for {BASE_ADDRESS}")
+    # Signed as a vendor would, with the key pair the win64 build made for its keyed installer.
+    (LOGS / "publish.log").write_text(publish(work / "components", BASE_ADDRESS, work / "tree"))
+    say("signed the tree's index (norq/Soft/norq_index.txt) with the demo vendor's key")
+
+
+def first_half(headless: bool) -> int:
+    started = time.monotonic()
+    LOGS.mkdir(parents=True, exist_ok=True)
+    for old in [*SHOTS.glob("*.png"), *filter(Path.is_file, LOGS.iterdir())]:
+        old.unlink()
+    build_presets()
+    work = Path(tempfile.mkdtemp(prefix="norq-demo."))
+    try:
+        publish_tree(work)
+        say(f"ready after {seconds_since(started)} s")
+        second = [sys.executable, __file__, "--inside", str(work), *(["--headless"] if headless else [])]
+        # In a network namespace of its own the demo owns the fixed loopback ports:
+        # it neither meets nor disturbs anything else on this machine.
+        own_namespace = subprocess.run(["unshare", "-n", "true"], capture_output=True).returncode == 0
+        if own_namespace and (headless or not os.environ.get("DISPLAY") or display_is_local()):
+            say("servers and Wine run in a network namespace of their own")
+            child = subprocess.Popen(["unshare", "-n", "--", "sh", "-c", 'ip link set lo up && exec "$@"', "sh", *second])
+            signal.signal(signal.SIGTERM, lambda *_: child.terminate())
+            try:
+                return child.wait()
+            finally:
+                child.wait()  # after a Ctrl-C: the child, in the same process group, stops too
+        if taken := [port for port in PORTS if port_taken(port)]:
+            raise DemoError(f"something already listens on 127.0.0.1:{taken[0]}")
+        say("servers and Wine use the shared loopback")
+        return second_half(work, headless)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+# ----------------------------------------------------------- the second half
+
+
+def start_display(headless: bool, undo: contextlib.ExitStack) -> Display:
+    if not headless and os.environ.get("DISPLAY"):
+        say(f"showing the window on DISPLAY={os.environ['DISPLAY']}")
+        return Display(LOGS, os.environ["DISPLAY"])
+    display = Display(LOGS).start()
+    undo.callback(display.stop)
+    say(f"started Xvfb on {display.name}")
+    return display
+
+
+def start_nginx(work: Path, undo: contextlib.ExitStack) -> NginxSite:
+    site = NginxSite(work, work / "tree", PRIMARY_PORT, SECONDARY_PORT, DOWNLOAD_PORT, RATE)
+
+    def stop() -> None:
+        site.stop()
+        shutil.copy(site.run / "access.log", LOGS / "nginx-access.log")
+    undo.callback(stop)
+    say(f"nginx serves the pointer pages on :{PRIMARY_PORT} and :{SECONDARY_PORT}, the files on :{DOWNLOAD_PORT}"
+        f" (at most {RATE}/s)")
+    page = f"http://127.0.0.1:{PRIMARY_PORT}/quindle_www.html"
+    with urllib.request.build_opener(urllib.request.ProxyHandler({})).open(page, timeout=10) as reply:
+        say(f'  {page} says "{reply.read().decode()}"')
+    return site
+
+
+def make_prefix(work: Path, display: Display, undo: contextlib.ExitStack) -> Machine:
+    started = time.monotonic()
+    prefix = WinePrefix(work, display)
+    prefix.logs = LOGS
+    undo.callback(prefix.kill_all)
+    prefix.create()  # also checks the ANSI code page: 936, as on the target systems
+    # A machine without Wine's own files under the components' names: one that had
+    # them would only have them registered, not downloaded.
+    machine = Machine(prefix, work / "machine")
+    say(f"made a Wine prefix (code page 936) in {seconds_since(started)} s")
+    return machine
+
+
+def place_installer(machine: Machine) -> None:
+    folder = machine.file(INSTALLER).parent
+    folder.mkdir(parents=True)
+    # The installer that trusts only trees signed with the demo key.
+    shutil.copy(KEYED_EXE, folder / "norq_installer.exe")
+    (folder / "norqoem.dat").write_bytes(gbk("演示版\r\n"))
+    say('placed norq_installer.exe and norqoem.dat ("演示版") in C:\\norq_demo')
+
+
+class Shots:
+    """The three pictures of the installer's window."""
+
+    def __init__(self, installer: harness.Installer, work: Path):
+        self.installer, self.work = installer, work
+        self.display = installer.prefix.display
+
+    def x_window_seen(self) -> bool:
+        """The X server sees the window the moment it is mapped, sooner than the probe."""
+        tree = subprocess.run(["xwininfo", "-display", self.display.name, "-root", "-tree"],
+                              capture_output=True, text=True).stdout
+        return f'"{harness.MAIN_CAPTION}"' in tree
+
+    def start(self) -> None:
+        wait_until(lambda: self.x_window_seen() or not self.installer.running, 60, "the installer's window", 0.05)
+        if not self.installer.running:
+            raise DemoError("the installer ended before showing its window")
+        # Whole screens until the window has painted: two pictures in a row alike.
+        previous = b""
+        for i in range(1, 11):
+            first_screen = self.work / f"start-{i}.png"
+            self.display.capture(first_screen)
+            current = Screenshot(first_screen).pixels
+            if current == previous:
+                break
+            previous = current
+        # The probe gives the window's box in screen pixels and its client area.
+        window = self.installer.wait_main_window(30)
+        w = window.window
+        self.box = f"{w['width']}x{w['height']}+{w['left']}+{w['top']}"
+        self.body = (BODY_POINT[0] + window.client["left"] - w["left"], BODY_POINT[1] + window.client["top"] - w["top"])
+        subprocess.run(["convert", str(first_screen), "-crop", self.box, "+repage", str(SHOTS / "1-start.png")],
+                       check=True)
+        say("saved out/demo/1-start.png")
+
+    def downloading(self) -> None:
+        """A picture while a download is under way: the percentage between 20% and 80%."""
+        deadline = time.monotonic() + 40
+        while time.monotonic() < deadline and self.installer.running:
+            window = self.installer.main_window()
+            percent = window and window.controls.get(PERCENT_ID)
+            if percent and percent.visible and (m := re.fullmatch(r"(\d+)%", percent.text)) and 20 <= int(m[1]) <= 80:
+                with contextlib.suppress(subprocess.SubprocessError):
+                    self.display.capture(SHOTS / "2-downloading.png", self.box)
+                    say(f"saved out/demo/2-downloading.png (the download at {percent.text})")
+                    return
+            time.sleep(0.1)
+        say("no download caught half-way; no 2-downloading.png")
+
+    def end(self, started: float) -> None:
+        """The last picture that still shows the window: it closes as soon as it has
+        started the setup program."""
+        kept, n = False, 0
+        while self.installer.running:
+            n += 1
+            picture = self.work / f"end-{n % 2}.png"
+            with contextlib.suppress(subprocess.SubprocessError, HarnessError):
+                self.display.capture(picture, self.box)
+                if Screenshot(picture).pixel(*self.body) == BODY_GREEN:
+                    shutil.copy(picture, SHOTS / "3-end.png")
+                    kept = True
+            if time.monotonic() - started >= 120:
+                raise DemoError("the installer still runs after two minutes")
+        if kept:
+            say("saved out/demo/3-end.png (the window's last picture)")
+
+
+def report(machine: Machine, installer: harness.Installer, site: NginxSite, work: Path, started: float) -> bool:
+    prefix = machine.prefix
+    proof = machine.file(r"C:\norq_proof\setup_started.txt")
+    with contextlib.suppress(HarnessError):
+        wait_until(lambda: proof.exists() and proof.stat().st_size, 15, "the setup program's proof")
+    published = work / "components"
+    print()
+    say(f"the installer ended after {seconds_since(started)} s with exit code {installer.process.returncode}")
+    say("installed in C:\\windows\\system32:")
+    ok = True
+    for name in harness.COMPONENTS:
+        file = prefix.component_path(name)
+        if file.is_file() and file.read_bytes() == (published / name).read_bytes():
+            print(f"  {name:<14} {file.stat().st_size:8d} bytes, as published")
+        else:
+            print(f"  {name:<14} {'differs from the published file' if file.is_file() else 'missing'}")
+            ok = False
+    setup = machine.file(INSTALLER).with_name("norq_setup.exe")
+    if setup.is_file() and setup.read_bytes() == (published / "norq_setup.exe").read_bytes():
+        say(f"beside the installer: C:\\norq_demo\\norq_setup.exe, {setup.stat().st_size} bytes, as published")
+    else:
+        say("C:\\norq_demo\\norq_setup.exe is missing or differs from the published file")
+        ok = False
+    if proof.exists() and proof.stat().st_size:
+        say(f"the setup program started: C:\\norq_proof\\setup_started.txt names {proof.read_text(errors='replace').rstrip()}")
+    else:
+        say("the setup program did not start: no C:\\norq_proof\\setup_started.txt")
+        ok = False
+    commands = [line for line in installer.started_processes() if "regsvr32/s" in line]
+    say(f"registration commands started: {len(commands)}")
+    for line in commands:
+        print(f"  {line}")
+    say("  (Wine's cmd.exe rejects \"regsvr32/s\" without a blank, so under Wine nothing gets registered;")
+    say("   Windows' cmd.exe accepts it)")
+    requests = site.requests()
+    files = sum(1 for r in requests if r.startswith(f"{DOWNLOAD_PORT} ") and '" 200 ' in r)
+    pages = sum(1 for r in requests if re.search(r'_www\.html HTTP/1\.[01]" 200 ', r))
+    say(f"nginx answered {files} file requests with 200 and {pages} pointer-page requests"
+        " (its log: out/demo/logs/nginx-access.log)")
+    print()
+    if ok and installer.process.returncode == 0:
+        say(f"the installation completed in {seconds_since(started)} s; screenshots in out/demo/")
+        return True
+    say("the installation did NOT complete; logs in out/demo/logs/")
+    return False
+
+
+def second_half(work: Path, headless: bool) -> int:
+    with contextlib.ExitStack() as undo:
+        display = start_display(headless, undo)
+        site = start_nginx(work, undo)
+        machine = make_prefix(work, display, undo)
+        place_installer(machine)
+        say(f"starting {INSTALLER} REFRESH")
+        # The trace records every command line the installer starts.
+        installer = machine.start(INSTALLER, "REFRESH", trace=True)
+        started = time.monotonic()
+
+        def keep_logs() -> None:
+            installer.kill()
+            for name, kept in (("stdout.log", "installer.out"), ("trace.log", "installer-trace.log")):
+                shutil.copy(installer.logdir / name, LOGS / kept)
+        undo.callback(keep_logs)
+        shots = Shots(installer, work)
+        shots.start()
+        shots.downloading()
+        shots.end(started)
+        installer.process.wait()
+        return 0 if report(machine, installer, site, work, started) else 1
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser(prog="bash scripts/run.sh", description=__doc__.split("\n\n")[0])
+    parser.add_argument("--headless", action="store_true", help="always show the window on a private Xvfb")
+    parser.add_argument("--inside", type=Path, help=argparse.SUPPRESS)  # the second half, run by the first
+    args = parser.parse_args()
+    # Everything started is stopped when the demo ends, however it ends; a second
+    # signal must not cut that short.
+    def stop(*_) -> None:
+        signal.signal(signal.SIGTERM, signal.SIG_IGN)
+        signal.signal(signal.SIGINT, signal.SIG_IGN)
+        sys.exit(143)
+    signal.signal(signal.SIGTERM, stop)
+    try:
+        return second_half(args.inside, args.headless) if args.inside else first_half(args.headless)
+    except (DemoError, HarnessError, subprocess.CalledProcessError) as error:
+        say(str(error))
+        return 1
+    except KeyboardInterrupt:
+        return 130
+
+
+if __name__ == "__main__":
+    sys.exit(main())
