@@ -8,7 +8,9 @@
 
 #include "core/RuntimeError.h"
 #include "core/Text.h"
+#include "platform/FileChecks.h"
 #include "platform/ProcessStart.h"
+#include "platform/SystemPaths.h"
 #include "platform/win32/Ansi.h"
 #include "platform/win32/Answering.h"
 #include "platform/win32/Cng.h"
@@ -17,6 +19,9 @@
 #include "platform/win32/WinError.h"
 
 namespace norq::win32 {
+
+static_assert(kFileAttributeHidden == FILE_ATTRIBUTE_HIDDEN && kFileAttributeSystem == FILE_ATTRIBUTE_SYSTEM &&
+              kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY);
 
 namespace {
 
@@ -68,7 +73,7 @@ std::wstring SystemFolder() {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
     const UINT length = ::GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-    if (length == 0) ThrowFileError(L"GetSystemDirectoryW", L"", ::GetLastError());
+    CheckFile(length != 0, L"GetSystemDirectoryW");
     // Too small a buffer is answered with the size needed, terminator included.
     if (length < buffer.size()) {
       buffer.resize(length);
@@ -88,9 +93,7 @@ bool SetDeleteOnClose(HANDLE file, bool remove) {
 
 // Replaces `target` with the open file in one rename.
 void RenameOpenFile(HANDLE file, const std::wstring& target) {
-  // The name goes to the file system as it is, so in its NT form: \??\C:\...
-  // for a drive, \??\UNC\server\... for a share.
-  const std::wstring name = target.rfind(L"\\\\", 0) == 0 ? L"\\??\\UNC\\" + target.substr(2) : L"\\??\\" + target;
+  const std::wstring name = FileSystemName(target);
   std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   rename->ReplaceIfExists = TRUE;
@@ -188,51 +191,6 @@ class WinTargetFile final : public TargetFile {
 
 }  // namespace
 
-bool CountsAsPresent(std::uint32_t attributes, unsigned attrMask) {
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
-  if ((attributes & FILE_ATTRIBUTE_HIDDEN) && !(attrMask & kAttrHidden)) return false;
-  if ((attributes & FILE_ATTRIBUTE_SYSTEM) && !(attrMask & kAttrSystem)) return false;
-  return true;
-}
-
-bool SearchFoundNothing(std::uint32_t error) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_NO_MORE_FILES:
-    case ERROR_BAD_NETPATH:
-      return true;
-    default:
-      return false;
-  }
-}
-
-std::wstring BareProgramName(std::wstring_view commandLine) {
-  const std::wstring_view token = SplitCommandLine(commandLine).program;
-  if (token.empty() || token.find_first_of(L"\\/:") != std::wstring_view::npos) return {};
-  return std::wstring(token);
-}
-
-std::wstring SystemProgramPath(std::wstring_view systemFolder, std::wstring_view bareName) {
-  std::wstring path(systemFolder);
-  if (!path.empty() && path.back() != L'\\') path += L'\\';
-  path += bareName;
-  if (bareName.find(L'.') == std::wstring_view::npos) path += L".exe";
-  return path;
-}
-
-std::wstring FolderOfModule(std::wstring_view modulePath) {
-  const auto slash = modulePath.find_last_of(L"\\/");
-  if (slash == std::wstring_view::npos) return {};
-  auto folder = modulePath.substr(0, slash);
-  if (!folder.empty() && folder.back() == L':') folder = modulePath.substr(0, slash + 1);
-  return std::wstring(folder);
-}
-
-std::wstring TemporaryNameFor(std::wstring_view target, std::uint32_t processId, std::uint32_t serial) {
-  return std::wstring(target) + L"." + std::to_wstring(processId) + L"-" + std::to_wstring(serial) + L".tmp";
-}
-
 bool WinSystem::FileExists(const std::wstring& path, unsigned attrMask) {
   WIN32_FIND_DATAW entry{};
   UniqueFind search(::FindFirstFileW(path.c_str(), &entry));
@@ -254,7 +212,7 @@ bool WinSystem::FileExists(const std::wstring& path, unsigned attrMask) {
 std::wstring WinSystem::ReadTextLine(const std::wstring& path) {
   UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) ThrowFileError(L"CreateFileW", path, ::GetLastError());
+  CheckFile(file, L"CreateFileW", path);
 
   std::string bytes;
   while (bytes.size() < kLineReadCap) {
@@ -271,11 +229,10 @@ std::wstring WinSystem::ReadTextLine(const std::wstring& path) {
 
 void WinSystem::WriteTextLine(const std::wstring& path, const std::wstring& text) {
   // Converted before the file is opened: a failure must not leave it emptied.
-  std::string bytes = ToAnsi(text);
-  bytes += "\r\n";
+  const std::string bytes = TextLineBytes(ToAnsi(text));
   UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) ThrowFileError(L"CreateFileW", path, ::GetLastError());
+  CheckFile(file, L"CreateFileW", path);
   WriteAll(file.get(), reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), path);
   CheckFile(::CloseHandle(file.release()), L"CloseHandle", path);
 }
@@ -381,13 +338,13 @@ std::wstring WinSystem::AppPath() {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) ThrowFileError(L"GetModuleFileNameW", L"", ::GetLastError());
+    CheckFile(length != 0, L"GetModuleFileNameW");
     // A truncated name fills the buffer exactly.
     if (length < buffer.size()) {
       buffer.resize(length);
       return FolderOfModule(buffer);
     }
-    if (buffer.size() >= kMaxModulePath) ThrowFileError(L"GetModuleFileNameW", L"", ERROR_INSUFFICIENT_BUFFER);
+    if (buffer.size() >= kMaxModulePath) ThrowFileError(L"GetModuleFileNameW", {}, ERROR_INSUFFICIENT_BUFFER);
     buffer.resize(buffer.size() * 2);
   }
 }
