@@ -12,8 +12,8 @@
 namespace norq {
 
 TEST(ExistenceTest, CountsPlainFilesAndWhatTheMaskAdmits) {
-  constexpr std::uint32_t kReadOnly = 0x1, kArchive = 0x20;
-  constexpr std::uint32_t H = kFileAttributeHidden, S = kFileAttributeSystem, D = kFileAttributeDirectory;
+  // The system's attribute bits, written out: a wrong bit in the rule fails here.
+  constexpr std::uint32_t kReadOnly = 0x1, H = 0x2, S = 0x4, D = 0x10, kArchive = 0x20;
   const struct {
     std::uint32_t attributes;
     unsigned mask;
