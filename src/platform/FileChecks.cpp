@@ -23,4 +23,9 @@ bool SearchFoundNothing(std::uint32_t win32Code) {
   }
 }
 
+bool NameTaken(std::uint32_t win32Code) {
+  return win32Code == 80    // ERROR_FILE_EXISTS
+         || win32Code == 183;  // ERROR_ALREADY_EXISTS
+}
+
 }  // namespace norq

@@ -19,4 +19,8 @@ bool CountsAsPresent(std::uint32_t attributes, unsigned attrMask);
 // of the drive or the name, which the caller reports.
 bool SearchFoundNothing(std::uint32_t win32Code);
 
+// Whether creating a new file failed only because the name is taken, so that
+// another name may do; any other failure would meet every name alike.
+bool NameTaken(std::uint32_t win32Code);
+
 }  // namespace norq

@@ -8,6 +8,7 @@
 #include "platform/SupportLogLine.h"
 #include "platform/System.h"
 #include "platform/SystemPaths.h"
+#include "platform/Waits.h"
 
 namespace norq {
 
@@ -42,6 +43,25 @@ TEST(ExistenceTest, OnlyAMissingNameIsAnAnswerOtherFailuresAreFaults) {
   for (std::uint32_t code : {2u, 3u, 18u, 53u}) EXPECT_TRUE(SearchFoundNothing(code)) << code;
   // access denied, drive not ready, bad name, sharing violation, invalid drive
   for (std::uint32_t code : {0u, 5u, 21u, 123u, 32u, 15u}) EXPECT_FALSE(SearchFoundNothing(code)) << code;
+}
+
+TEST(TargetFile, OnlyATakenNameIsWorthAnotherName) {
+  for (std::uint32_t code : {80u, 183u}) EXPECT_TRUE(NameTaken(code)) << code;
+  for (std::uint32_t code : {0u, 2u, 3u, 5u, 32u, 112u}) EXPECT_FALSE(NameTaken(code)) << code;
+}
+
+TEST(Waits, ASplitWaitEndsWithTheWholeOneAndForeverStaysForever) {
+  const struct {
+    std::uint32_t timeout;
+    std::uint64_t spent;
+    std::uint32_t left;
+  } cases[] = {
+      {2000, 0, 2000},        {2000, 1999, 1},       {2000, 2000, 0},
+      {2000, 1u << 20, 0},    {kWaitForever, 0, kWaitForever},
+      {kWaitForever, 5'000'000'000ull, kWaitForever},  // longer than the timeout's own range
+      {kWaitForever - 1, 5'000'000'000ull, 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WaitLeft(c.timeout, c.spent), c.left) << c.timeout << " " << c.spent;
 }
 
 TEST(ProgramStart, ABareNameRunsFromTheSystemFolderAPathAsGiven) {

@@ -257,15 +257,17 @@ std::unique_ptr<TargetFile> WinSystem::CreateTarget(const std::wstring& path) {
       break;
     }
     error = ::GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+    if (!NameTaken(error)) break;
   }
   ThrowFileError(L"CreateFileW", temporary, error);
 }
 
 void WinSystem::StartHidden(const std::wstring& commandLine) {
+  // cmd looks for a program in its current folder before PATH: started in the
+  // installer's folder, it would run a regsvr32.bat planted there.
+  const std::wstring folder = SystemFolder();
   std::wstring application = BareProgramName(commandLine);
-  if (!application.empty()) application = SystemProgramPath(SystemFolder(), application);
-
+  if (!application.empty()) application = SystemProgramPath(folder, application);
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -274,9 +276,6 @@ void WinSystem::StartHidden(const std::wstring& commandLine) {
   PROCESS_INFORMATION started{};
   // CreateProcessW may write into the command line, so it gets a copy.
   std::wstring line = commandLine;
-  // cmd looks for a program in its current folder before PATH: started in the
-  // installer's folder, it would run a regsvr32.bat planted there.
-  const std::wstring folder = SystemFolder();
   for (int attempt = 1;; ++attempt) {
     if (::CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
                          nullptr, folder.c_str(), &startup, &started)) {
