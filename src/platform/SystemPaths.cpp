@@ -1,5 +1,7 @@
 #include "platform/SystemPaths.h"
 
+#include <algorithm>
+
 #include "core/Text.h"
 
 namespace norq {
@@ -16,6 +18,12 @@ std::wstring SystemProgramPath(std::wstring_view systemFolder, std::wstring_view
   path += bareName;
   if (bareName.find(L'.') == std::wstring_view::npos) path += L".exe";
   return path;
+}
+
+std::size_t NextPathBuffer(std::size_t answer, std::size_t bufferSize) {
+  if (answer < bufferSize) return 0;
+  if (bufferSize >= kPathBufferLimit) return bufferSize;
+  return std::min(std::max(answer, bufferSize * 2), kPathBufferLimit);
 }
 
 std::wstring FolderOfModule(std::wstring_view modulePath) {

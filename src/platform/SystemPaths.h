@@ -2,6 +2,7 @@
 // The names the system layer makes up or takes apart: the program started for
 // a command line, the installer's own folder, the temporary file beside a
 // target and the name a rename hands to the file system.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,6 +19,15 @@ std::wstring BareProgramName(std::wstring_view commandLine);
 // loader assumes no extension when given a path, so ".exe" is added to a name
 // without one, as the search would have done.
 std::wstring SystemProgramPath(std::wstring_view systemFolder, std::wstring_view bareName);
+
+// A path the system copies into a buffer of ours (the system folder, the
+// module's name) answers with a length: below the buffer's size, the path's;
+// otherwise the buffer was too small. Some calls then answer the size they
+// need, others fill the buffer with the path cut short. Returns 0 when the
+// path fit, else the next buffer's size: what the call asked for, at least
+// twice the room, never over kPathBufferLimit; the size it had when it cannot grow.
+inline constexpr std::size_t kPathBufferLimit = 65536;  // above any path (32767 characters)
+std::size_t NextPathBuffer(std::size_t answer, std::size_t bufferSize);
 
 // The folder of a module's full path: no trailing backslash, except after a
 // drive ("C:\\", "\\\\?\\C:\\"), where the folder is the root.

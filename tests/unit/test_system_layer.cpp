@@ -101,6 +101,19 @@ TEST(ProgramFolder, IsTheModulePathUpToItsLastSeparatorRootsKeepTheirs) {
   for (const auto& c : cases) EXPECT_EQ(FolderOfModule(c.module), c.folder) << c.module;
 }
 
+TEST(PathBuffer, GrowsUntilThePathFitsAndStopsAtTheLimit) {
+  const struct {
+    std::size_t answer, size, next;
+  } cases[] = {
+      {12, 260, 0},       {259, 260, 0},         // fit: the answer is the length
+      {260, 260, 520},                           // cut short, filling the buffer
+      {300, 260, 520},    {1000, 260, 1000},     // the size the call needs
+      {40000, 32768, kPathBufferLimit}, {1u << 30, 260, kPathBufferLimit},
+      {kPathBufferLimit, kPathBufferLimit, kPathBufferLimit},  // cannot grow
+  };
+  for (const auto& c : cases) EXPECT_EQ(NextPathBuffer(c.answer, c.size), c.next) << c.answer << " in " << c.size;
+}
+
 TEST(TargetFile, TheTemporaryLiesBesideTheTargetWithANameOfItsOwn) {
   const std::wstring target = L"C:\\Windows\\system32\\MCI32.OCX";
   const std::wstring temporary = TemporaryNameFor(target, 4242, 7);

@@ -46,8 +46,6 @@ constexpr DWORD kEndProcessWaitMs = 2000;
 constexpr INT_PTR kSpecialFolderOwner = 100;
 // A look at the queue costs little, but millions of 1 KB pieces would still feel it.
 constexpr ULONGLONG kAnswerEveryMs = 10;
-// Module paths are at most this long, with or without the \\?\ prefix.
-constexpr std::size_t kMaxModulePath = 32768;
 
 struct ItemListTraits {
   using Type = LPITEMIDLIST;
@@ -69,18 +67,26 @@ void WriteAll(HANDLE file, const std::uint8_t* data, std::size_t size, const std
   }
 }
 
-std::wstring SystemFolder() {
+// A path that `copy(buffer, size)` puts into a buffer, which grows as it asks.
+template <typename Copy>
+std::wstring ReadPath(const wchar_t* call, Copy copy) {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
-    const UINT length = ::GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-    CheckFile(length != 0, L"GetSystemDirectoryW");
-    // Too small a buffer is answered with the size needed, terminator included.
-    if (length < buffer.size()) {
-      buffer.resize(length);
+    const std::size_t answer = copy(buffer.data(), static_cast<DWORD>(buffer.size()));
+    CheckFile(answer != 0, call);
+    const std::size_t next = NextPathBuffer(answer, buffer.size());
+    if (next == 0) {
+      buffer.resize(answer);
       return buffer;
     }
-    buffer.resize(length);
+    if (next == buffer.size()) ThrowFileError(call, {}, ERROR_INSUFFICIENT_BUFFER);
+    buffer.resize(next);
   }
+}
+
+std::wstring SystemFolder() {
+  return ReadPath(L"GetSystemDirectoryW",
+                  [](wchar_t* buffer, DWORD size) { return ::GetSystemDirectoryW(buffer, size); });
 }
 
 constexpr std::uint64_t kSyncEvery = 64ull << 20;
@@ -334,18 +340,8 @@ std::wstring WinSystem::GetSpecialFolder(int csidl) {
 }
 
 std::wstring WinSystem::AppPath() {
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    CheckFile(length != 0, L"GetModuleFileNameW");
-    // A truncated name fills the buffer exactly.
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return FolderOfModule(buffer);
-    }
-    if (buffer.size() >= kMaxModulePath) ThrowFileError(L"GetModuleFileNameW", {}, ERROR_INSUFFICIENT_BUFFER);
-    buffer.resize(buffer.size() * 2);
-  }
+  return FolderOfModule(ReadPath(
+      L"GetModuleFileNameW", [](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); }));
 }
 
 std::wstring WinSystem::CommandLine() { return ArgumentsOf(::GetCommandLineW()); }
