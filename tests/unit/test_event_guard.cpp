@@ -1,6 +1,7 @@
 // What every event's guard does with a failure, and what the state line says.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <new>
 #include <stdexcept>
 
