@@ -30,6 +30,7 @@ add_library(norq_win32 STATIC
   src/platform/win32/Answering.cpp
   src/platform/win32/SupportLog.cpp
   src/platform/win32/WinError.cpp
+  src/platform/win32/Window.cpp
   src/platform/win32/WinSystem.cpp
   src/platform/win32/WinInetTransfer.cpp
   src/platform/win32/TransferWindow.cpp

@@ -1,9 +1,16 @@
 #include "core/Text.h"
 
+#include <cstdint>
+
 namespace norq {
 
 std::string_view FirstLine(std::string_view bytes) {
   return bytes.substr(0, bytes.find('\r'));
+}
+
+std::string TextLineBytes(std::string encoded) {
+  encoded += "\r\n";
+  return encoded;
 }
 
 namespace {
@@ -46,6 +53,46 @@ std::wstring OneLine(std::wstring_view text) {
     }
   }
   return line;
+}
+
+namespace {
+bool IsHighSurrogate(std::uint32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(std::uint32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+void AppendUtf8(std::string& bytes, std::uint32_t c) {
+  if (c < 0x80) {
+    bytes += static_cast<char>(c);
+    return;
+  }
+  if (c < 0x800) {
+    bytes += static_cast<char>(0xC0 | (c >> 6));
+  } else if (c < 0x10000) {
+    bytes += static_cast<char>(0xE0 | (c >> 12));
+    bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  } else {
+    bytes += static_cast<char>(0xF0 | (c >> 18));
+    bytes += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  }
+  bytes += static_cast<char>(0x80 | (c & 0x3F));
+}
+}  // namespace
+
+std::string Utf8Of(std::wstring_view text) {
+  constexpr std::uint32_t kReplacement = 0xFFFD;
+  std::string bytes;
+  bytes.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t c = static_cast<std::uint32_t>(text[i]);
+    if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(static_cast<std::uint32_t>(text[i + 1]))) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<std::uint32_t>(text[i + 1]) - 0xDC00);
+      ++i;
+    } else if (IsHighSurrogate(c) || IsLowSurrogate(c) || c > 0x10FFFF) {
+      c = kReplacement;
+    }
+    AppendUtf8(bytes, c);
+  }
+  return bytes;
 }
 
 }  // namespace norq

@@ -10,6 +10,10 @@ namespace norq {
 // character.
 std::string_view FirstLine(std::string_view bytes);
 
+// The bytes of a one-line text file, from its text already encoded: the text,
+// then CR LF, which is where the product's peers end their read.
+std::string TextLineBytes(std::string encoded);
+
 // A Windows command line cut as the system cuts it: the program's name
 // (quoted or not, without its quotes) and the arguments, which are the text
 // after the name and the blanks that follow it, kept to their last character.
@@ -22,6 +26,10 @@ CommandLineParts SplitCommandLine(std::wstring_view commandLine);
 // Text made to fit on one line of a log: control characters are written as
 // escapes (\r, \n, \t, \x1b), so a reply's line break shows as it came.
 std::wstring OneLine(std::wstring_view text);
+
+// UTF-8 of wide text, whether its wchar_t holds UTF-16 (Windows) or code
+// points; a surrogate without its partner becomes U+FFFD.
+std::string Utf8Of(std::wstring_view text);
 
 inline std::wstring ArgumentsOf(std::wstring_view commandLine) {
   return std::wstring(SplitCommandLine(commandLine).arguments);

@@ -15,7 +15,9 @@ void RunEvent(System& system, const std::function<void()>& handler) {
     failure = error;
   } catch (const std::bad_alloc&) {
     failure = RuntimeError(ErrorNumber::OutOfMemory);
-  } catch (const std::exception&) {
+  } catch (...) {
+    // Anything else is a fault of the installer itself: it still gets the
+    // report and the end, never the runtime's silent abort.
   }
   system.Log(failure.LogText());
   system.MsgBox(failure.ReportText(), kMbCritical, kErrorReportTitle);

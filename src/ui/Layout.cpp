@@ -17,6 +17,19 @@ using I = ControlId;
 
 // Containers come before their children. The percentage lies over the right
 // end of the state text's box; the window keeps it above that label.
+//   Picture_z          the header band across the top; holds the four below
+//   Image1             the product's logo
+//   Label_v            the OEM name from norqoem.dat and "专用安装程序"
+//   Command_refresh    "开始安装": starts the installation (disabled while busy)
+//   Label_www          the download server's address, once found (hidden)
+//   Label4             the fixed line that the installation is always the latest
+//   Label1             whom to contact when installing keeps failing
+//   Label3             "状态: ...": which component is checked or registered
+//   Picture_http       the progress panel, shown while a file downloads
+//   Label_http_state   the transfer's state line, or "正在下载..." and the name
+//   Label_http_state2  the percentage of the current download
+//   Picture1           the progress bar; its width follows the bytes received
+//   Command2           hidden: its click starts the walk over the components
 const std::array<ControlSpec, 13> kLayout = {{
     {I::Picture_z, I::None, K::Panel, -120, 0, 7455, 1935, true, L"", SysColour(kColorWindow), kNone, A::Left, false},
     {I::Image1, I::Picture_z, K::Picture, 3600, 120, 2250, 1620, true, L"", SysColour(kColorWindow), kNone, A::Left, false},

@@ -11,7 +11,7 @@ namespace norq::win32 {
 namespace {
 // The conversion calls count in int; longer text cannot be passed in one call.
 int CheckedLength(std::size_t size, const wchar_t* call) {
-  if (size > static_cast<std::size_t>(INT_MAX)) ThrowError(ErrorNumber::Overflow, call, L"", ERROR_ARITHMETIC_OVERFLOW);
+  if (size > static_cast<std::size_t>(INT_MAX)) ThrowError(ErrorNumber::Overflow, call, {}, ERROR_ARITHMETIC_OVERFLOW);
   return static_cast<int>(size);
 }
 }  // namespace
@@ -21,10 +21,10 @@ std::string ToAnsi(std::wstring_view text) {
   if (text.empty()) return {};
   const int length = CheckedLength(text.size(), L"WideCharToMultiByte");
   const int needed = ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) ThrowError(ErrorNumber::InvalidCall, L"WideCharToMultiByte", L"", ::GetLastError());
+  Check(needed > 0, ErrorNumber::InvalidCall, L"WideCharToMultiByte");
   std::string bytes(static_cast<std::size_t>(needed), '\0');
   const int written = ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, bytes.data(), needed, nullptr, nullptr);
-  if (written <= 0) ThrowError(ErrorNumber::InvalidCall, L"WideCharToMultiByte", L"", ::GetLastError());
+  Check(written > 0, ErrorNumber::InvalidCall, L"WideCharToMultiByte");
   bytes.resize(static_cast<std::size_t>(written));
   return bytes;
 }
@@ -33,10 +33,10 @@ std::wstring FromAnsi(std::string_view bytes) {
   if (bytes.empty()) return {};
   const int length = CheckedLength(bytes.size(), L"MultiByteToWideChar");
   const int needed = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
-  if (needed <= 0) ThrowError(ErrorNumber::InvalidCall, L"MultiByteToWideChar", L"", ::GetLastError());
+  Check(needed > 0, ErrorNumber::InvalidCall, L"MultiByteToWideChar");
   std::wstring text(static_cast<std::size_t>(needed), L'\0');
   const int written = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, text.data(), needed);
-  if (written <= 0) ThrowError(ErrorNumber::InvalidCall, L"MultiByteToWideChar", L"", ::GetLastError());
+  Check(written > 0, ErrorNumber::InvalidCall, L"MultiByteToWideChar");
   text.resize(static_cast<std::size_t>(written));
   return text;
 }

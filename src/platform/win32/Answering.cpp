@@ -1,6 +1,9 @@
 #include "platform/win32/Answering.h"
 
+#include "platform/Waits.h"
 #include "platform/win32/Handles.h"
+
+static_assert(norq::kWaitForever == INFINITE);
 
 namespace norq::win32 {
 
@@ -28,9 +31,7 @@ void AnswerSentMessages() {
 DWORD WaitAnswering(HANDLE object, DWORD timeoutMs) {
   const ULONGLONG start = ::GetTickCount64();
   for (;;) {
-    const ULONGLONG spent = ::GetTickCount64() - start;
-    DWORD left = INFINITE;
-    if (timeoutMs != INFINITE) left = spent >= timeoutMs ? 0 : static_cast<DWORD>(timeoutMs - spent);
+    const DWORD left = WaitLeft(timeoutMs, ::GetTickCount64() - start);
     const DWORD wait = ::MsgWaitForMultipleObjectsEx(1, &object, left, QS_SENDMESSAGE, 0);
     if (wait != WAIT_OBJECT_0 + 1) return wait;
     AnswerSentMessages();

@@ -2,9 +2,7 @@
 
 #include <windows.h>
 
-#include <cstdio>
-
-#include "core/Text.h"
+#include "platform/SupportLogLine.h"
 #include "platform/win32/Handles.h"
 
 namespace norq::win32 {
@@ -18,24 +16,11 @@ std::wstring LogPath() {
   return std::wstring(folder, length) + kSupportLogName;
 }
 
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-  if (size <= 0) return {};
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
-                        nullptr);
-  return bytes;
-}
-
-std::string Stamp() {
+LogStamp Now() {
   SYSTEMTIME now;
   ::GetLocalTime(&now);
-  char text[64];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03u [%lu] ", now.wYear, now.wMonth, now.wDay,
-                now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, ::GetCurrentProcessId());
-  return text;
+  return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds,
+          ::GetCurrentProcessId()};
 }
 
 // A full log makes way for a new one; if the rename fails the lines still go
@@ -44,7 +29,7 @@ void StartNewFileIfFull(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return;
   const std::uint64_t size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  if (size > kSupportLogLimit) (void)::MoveFileExW(path.c_str(), (path + L".1").c_str(), MOVEFILE_REPLACE_EXISTING);
+  if (SupportLogIsFull(size)) (void)::MoveFileExW(path.c_str(), OlderSupportLog(path).c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 // The temporary folder belongs to the user, and the installer runs elevated: a
@@ -73,7 +58,7 @@ void AppendToSupportLog(const std::wstring& line) noexcept {
     const std::wstring path = LogPath();
     if (path.empty()) return;
     StartNewFileIfFull(path);
-    const std::string bytes = Stamp() + Utf8(OneLine(line)) + "\r\n";
+    const std::string bytes = SupportLogLine(Now(), line);
     // Appends from several runs at once land whole: FILE_APPEND_DATA writes at the end.
     UniqueFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));

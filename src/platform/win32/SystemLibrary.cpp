@@ -16,11 +16,11 @@ HMODULE LoadFromSystemFolder(const wchar_t* name) {
     // names the same file, and its own folder is searched for what it imports.
     wchar_t folder[MAX_PATH];
     const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) ThrowError(ErrorNumber::FileNotFound, L"GetSystemDirectoryW", name, ::GetLastError());
+    Check(length != 0 && length < MAX_PATH, ErrorNumber::FileNotFound, L"GetSystemDirectoryW", name);
     const std::wstring path = std::wstring(folder) + L"\\" + name;
     module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   }
-  if (module == nullptr) ThrowError(ErrorNumber::FileNotFound, L"LoadLibraryExW", name, ::GetLastError());
+  Check(module, ErrorNumber::FileNotFound, L"LoadLibraryExW", name);
   return module;
 }
 

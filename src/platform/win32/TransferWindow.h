@@ -5,11 +5,11 @@
 
 #include <cstdint>
 
-#include "platform/win32/Handles.h"
+#include "platform/win32/Window.h"
 
 namespace norq::win32 {
 
-class TransferWindow {
+class TransferWindow final : public Window {
  public:
   class Listener {
    public:
@@ -24,18 +24,19 @@ class TransferWindow {
   // Throws when the window cannot be made.
   explicit TransferWindow(Listener& listener);
 
-  HWND get() const { return window_.get(); }
+  ~TransferWindow() override { Destroy(); }
+
+  HWND get() const { return handle(); }
   // Ticks OnWatchdog every `periodMs` until stopped; false with GetLastError() set.
   bool StartWatchdog(UINT periodMs);
   void StopWatchdog();
   // Before the listener goes: nothing reaches it afterwards.
-  void Destroy() { window_.reset(); }
+  using Window::Destroy;
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   Listener& listener_;
-  UniqueWindow window_;
 };
 
 }  // namespace norq::win32

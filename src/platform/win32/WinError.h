@@ -1,21 +1,30 @@
 #pragma once
-// Turning a failed Win32 call into the installer's RuntimeError, with
-// GetLastError() read at once and carried along with the call's name.
+// The one way a failed Win32 call becomes the installer's RuntimeError:
+// GetLastError() read at once and carried along with the call's name and
+// what it was asked about.
 #include <windows.h>
 
-#include <string>
+#include <string_view>
 
 #include "core/RuntimeError.h"
 
 namespace norq::win32 {
 
-// A file operation that failed: the error number follows the Win32 code.
-[[noreturn]] void ThrowFileError(const wchar_t* call, const std::wstring& subject, DWORD error);
-// Any other call that failed.
-[[noreturn]] void ThrowError(ErrorNumber number, const wchar_t* call, const std::wstring& subject, DWORD error);
+// A file operation that failed with `error`: the error number follows the code.
+[[noreturn]] void ThrowFileError(const wchar_t* call, std::wstring_view subject, DWORD error);
+// Any other call that failed with `error`.
+[[noreturn]] void ThrowError(ErrorNumber number, const wchar_t* call, std::wstring_view subject, DWORD error);
 
-// For calls that report failure with FALSE: reads GetLastError() at once.
-inline void CheckFile(BOOL ok, const wchar_t* call, const std::wstring& subject) {
+// For a call whose result says whether it worked (TRUE, a handle, a non-zero
+// length, ...): on failure, throws with GetLastError(), read before anything
+// else can change it. The subject is a view, so passing it allocates nothing.
+template <typename Result>
+void Check(const Result& ok, ErrorNumber number, const wchar_t* call, std::wstring_view subject = {}) {
+  if (!ok) ThrowError(number, call, subject, ::GetLastError());
+}
+// The same for a file operation.
+template <typename Result>
+void CheckFile(const Result& ok, const wchar_t* call, std::wstring_view subject = {}) {
   if (!ok) ThrowFileError(call, subject, ::GetLastError());
 }
 

@@ -55,7 +55,7 @@ std::shared_ptr<InetRequest> WinInetTransfer::Start(const std::wstring& url, con
   request->Touch();
   request->started = ::GetTickCount64();
   request->done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  if (!request->done) ThrowError(ErrorNumber::InternalError, L"CreateEventW", {}, ::GetLastError());
+  Check(request->done, ErrorNumber::InternalError, L"CreateEventW");
   worker = StartWorker(request);
   return request;
 }
@@ -146,9 +146,7 @@ std::vector<std::uint8_t> WinInetTransfer::GetChunk(std::int32_t size) {
   if (!spool_) return {};
   return chunks_.Take(size, [this](std::uint8_t* into, std::size_t wanted) {
     DWORD got = 0;
-    if (!::ReadFile(spool_.get(), into, static_cast<DWORD>(wanted), &got, nullptr)) {
-      ThrowFileError(L"ReadFile", L"(downloaded body)", ::GetLastError());
-    }
+    CheckFile(::ReadFile(spool_.get(), into, static_cast<DWORD>(wanted), &got, nullptr), L"ReadFile", L"(downloaded body)");
     return static_cast<std::size_t>(got);
   });
 }

@@ -8,7 +8,9 @@
 
 #include "core/RuntimeError.h"
 #include "core/Text.h"
+#include "platform/FileChecks.h"
 #include "platform/ProcessStart.h"
+#include "platform/SystemPaths.h"
 #include "platform/win32/Ansi.h"
 #include "platform/win32/Answering.h"
 #include "platform/win32/Cng.h"
@@ -18,6 +20,9 @@
 #include "platform/win32/WriteAll.h"
 
 namespace norq::win32 {
+
+static_assert(kFileAttributeHidden == FILE_ATTRIBUTE_HIDDEN && kFileAttributeSystem == FILE_ATTRIBUTE_SYSTEM &&
+              kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY);
 
 namespace {
 
@@ -40,8 +45,6 @@ constexpr DWORD kEndProcessWaitMs = 2000;
 constexpr INT_PTR kSpecialFolderOwner = 100;
 // A look at the queue costs little, but millions of 1 KB pieces would still feel it.
 constexpr ULONGLONG kAnswerEveryMs = 10;
-// Module paths are at most this long, with or without the \\?\ prefix.
-constexpr std::size_t kMaxModulePath = 32768;
 
 struct ItemListTraits {
   using Type = LPITEMIDLIST;
@@ -50,18 +53,26 @@ struct ItemListTraits {
 };
 using UniqueItemList = Unique<ItemListTraits>;
 
-std::wstring SystemFolder() {
+// A path that `copy(buffer, size)` puts into a buffer, which grows as it asks.
+template <typename Copy>
+std::wstring ReadPath(const wchar_t* call, Copy copy) {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
-    const UINT length = ::GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-    if (length == 0) ThrowFileError(L"GetSystemDirectoryW", L"", ::GetLastError());
-    // Too small a buffer is answered with the size needed, terminator included.
-    if (length < buffer.size()) {
-      buffer.resize(length);
+    const std::size_t answer = copy(buffer.data(), static_cast<DWORD>(buffer.size()));
+    CheckFile(answer != 0, call);
+    const std::size_t next = NextPathBuffer(answer, buffer.size());
+    if (next == 0) {
+      buffer.resize(answer);
       return buffer;
     }
-    buffer.resize(length);
+    if (next == buffer.size()) ThrowFileError(call, {}, ERROR_INSUFFICIENT_BUFFER);
+    buffer.resize(next);
   }
+}
+
+std::wstring SystemFolder() {
+  return ReadPath(L"GetSystemDirectoryW",
+                  [](wchar_t* buffer, DWORD size) { return ::GetSystemDirectoryW(buffer, size); });
 }
 
 constexpr std::uint64_t kSyncEvery = 64ull << 20;
@@ -74,9 +85,7 @@ bool SetDeleteOnClose(HANDLE file, bool remove) {
 
 // Replaces `target` with the open file in one rename.
 void RenameOpenFile(HANDLE file, const std::wstring& target) {
-  // The name goes to the file system as it is, so in its NT form: \??\C:\...
-  // for a drive, \??\UNC\server\... for a share.
-  const std::wstring name = target.rfind(L"\\\\", 0) == 0 ? L"\\??\\UNC\\" + target.substr(2) : L"\\??\\" + target;
+  const std::wstring name = FileSystemName(target);
   std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   rename->ReplaceIfExists = TRUE;
@@ -174,51 +183,6 @@ class WinTargetFile final : public TargetFile {
 
 }  // namespace
 
-bool CountsAsPresent(std::uint32_t attributes, unsigned attrMask) {
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
-  if ((attributes & FILE_ATTRIBUTE_HIDDEN) && !(attrMask & kAttrHidden)) return false;
-  if ((attributes & FILE_ATTRIBUTE_SYSTEM) && !(attrMask & kAttrSystem)) return false;
-  return true;
-}
-
-bool SearchFoundNothing(std::uint32_t error) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_NO_MORE_FILES:
-    case ERROR_BAD_NETPATH:
-      return true;
-    default:
-      return false;
-  }
-}
-
-std::wstring BareProgramName(std::wstring_view commandLine) {
-  const std::wstring_view token = SplitCommandLine(commandLine).program;
-  if (token.empty() || token.find_first_of(L"\\/:") != std::wstring_view::npos) return {};
-  return std::wstring(token);
-}
-
-std::wstring SystemProgramPath(std::wstring_view systemFolder, std::wstring_view bareName) {
-  std::wstring path(systemFolder);
-  if (!path.empty() && path.back() != L'\\') path += L'\\';
-  path += bareName;
-  if (bareName.find(L'.') == std::wstring_view::npos) path += L".exe";
-  return path;
-}
-
-std::wstring FolderOfModule(std::wstring_view modulePath) {
-  const auto slash = modulePath.find_last_of(L"\\/");
-  if (slash == std::wstring_view::npos) return {};
-  auto folder = modulePath.substr(0, slash);
-  if (!folder.empty() && folder.back() == L':') folder = modulePath.substr(0, slash + 1);
-  return std::wstring(folder);
-}
-
-std::wstring TemporaryNameFor(std::wstring_view target, std::uint32_t processId, std::uint32_t serial) {
-  return std::wstring(target) + L"." + std::to_wstring(processId) + L"-" + std::to_wstring(serial) + L".tmp";
-}
-
 bool WinSystem::FileExists(const std::wstring& path, unsigned attrMask) {
   WIN32_FIND_DATAW entry{};
   UniqueFind search(::FindFirstFileW(path.c_str(), &entry));
@@ -240,7 +204,7 @@ bool WinSystem::FileExists(const std::wstring& path, unsigned attrMask) {
 std::wstring WinSystem::ReadTextLine(const std::wstring& path) {
   UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) ThrowFileError(L"CreateFileW", path, ::GetLastError());
+  CheckFile(file, L"CreateFileW", path);
 
   std::string bytes;
   while (bytes.size() < kLineReadCap) {
@@ -257,11 +221,10 @@ std::wstring WinSystem::ReadTextLine(const std::wstring& path) {
 
 void WinSystem::WriteTextLine(const std::wstring& path, const std::wstring& text) {
   // Converted before the file is opened: a failure must not leave it emptied.
-  std::string bytes = ToAnsi(text);
-  bytes += "\r\n";
+  const std::string bytes = TextLineBytes(ToAnsi(text));
   UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) ThrowFileError(L"CreateFileW", path, ::GetLastError());
+  CheckFile(file, L"CreateFileW", path);
   CheckFile(WriteAll(file.get(), bytes.data(), bytes.size()), L"WriteFile", path);
   CheckFile(::CloseHandle(file.release()), L"CloseHandle", path);
 }
@@ -286,15 +249,17 @@ std::unique_ptr<TargetFile> WinSystem::CreateTarget(const std::wstring& path) {
       break;
     }
     error = ::GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+    if (!NameTaken(error)) break;
   }
   ThrowFileError(L"CreateFileW", temporary, error);
 }
 
 void WinSystem::StartHidden(const std::wstring& commandLine) {
+  // cmd looks for a program in its current folder before PATH: started in the
+  // installer's folder, it would run a regsvr32.bat planted there.
+  const std::wstring folder = SystemFolder();
   std::wstring application = BareProgramName(commandLine);
-  if (!application.empty()) application = SystemProgramPath(SystemFolder(), application);
-
+  if (!application.empty()) application = SystemProgramPath(folder, application);
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -303,9 +268,6 @@ void WinSystem::StartHidden(const std::wstring& commandLine) {
   PROCESS_INFORMATION started{};
   // CreateProcessW may write into the command line, so it gets a copy.
   std::wstring line = commandLine;
-  // cmd looks for a program in its current folder before PATH: started in the
-  // installer's folder, it would run a regsvr32.bat planted there.
-  const std::wstring folder = SystemFolder();
   for (int attempt = 1;; ++attempt) {
     if (::CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
                          nullptr, folder.c_str(), &startup, &started)) {
@@ -364,18 +326,8 @@ std::wstring WinSystem::GetSpecialFolder(int csidl) {
 }
 
 std::wstring WinSystem::AppPath() {
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) ThrowFileError(L"GetModuleFileNameW", L"", ::GetLastError());
-    // A truncated name fills the buffer exactly.
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return FolderOfModule(buffer);
-    }
-    if (buffer.size() >= kMaxModulePath) ThrowFileError(L"GetModuleFileNameW", L"", ERROR_INSUFFICIENT_BUFFER);
-    buffer.resize(buffer.size() * 2);
-  }
+  return FolderOfModule(ReadPath(
+      L"GetModuleFileNameW", [](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); }));
 }
 
 std::wstring WinSystem::CommandLine() { return ArgumentsOf(::GetCommandLineW()); }

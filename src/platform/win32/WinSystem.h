@@ -1,43 +1,16 @@
 #pragma once
 // The real system seam. The decisions it makes on what Win32 reports are
-// plain functions below, so that they can be tried without the calls.
+// plain functions of their own (platform/FileChecks.h, platform/SystemPaths.h),
+// so that they can be tried without the calls.
 #include <windows.h>
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <string>
-#include <string_view>
 
 #include "platform/System.h"
 
 namespace norq::win32 {
-
-// Whether a directory entry with these attributes passes the existence test.
-// Folders never do; hidden and system files only when the mask asks for them;
-// read-only files always do.
-bool CountsAsPresent(std::uint32_t attributes, unsigned attrMask);
-// Whether a failed directory search means "no such file" rather than a fault
-// of the drive or the name.
-bool SearchFoundNothing(std::uint32_t error);
-
-// The first token of a command line when it names a program without any path
-// ("cmd.exe", "\"regsvr32\""), else the empty text. Such a program is started
-// from the system folder: the search order would try the installer's own
-// folder first, where anyone can drop a file of that name.
-std::wstring BareProgramName(std::wstring_view commandLine);
-// The full path of a bare program name in the system folder; the process
-// loader assumes no extension when given a path, so ".exe" is added to a name
-// without one, as the search would have done.
-std::wstring SystemProgramPath(std::wstring_view systemFolder, std::wstring_view bareName);
-
-// The folder of a module's full path: no trailing backslash, except after a
-// drive ("C:\\", "\\\\?\\C:\\"), where the folder is the root.
-std::wstring FolderOfModule(std::wstring_view modulePath);
-
-// The name of the temporary file that stands in for a target until it is
-// committed: beside the target, so that the final rename stays on one volume.
-std::wstring TemporaryNameFor(std::wstring_view target, std::uint32_t processId, std::uint32_t serial);
 
 class WinSystem final : public System {
  public:

@@ -1,63 +1,17 @@
 #include "ui/win32/ControlWindows.h"
 
-#include "core/RuntimeError.h"
 #include "ui/win32/Gdi.h"
-#include "platform/win32/WinError.h"
 
 namespace norq::win32 {
 
 namespace {
 
-const ControlLook* LookOf(HWND window) {
-  return reinterpret_cast<const ControlLook*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-}
-
-void KeepLook(HWND window, LPARAM createParam) {
-  const auto* create = reinterpret_cast<const CREATESTRUCTW*>(createParam);
-  ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-}
+constexpr WindowClass kPanelClass{L"NorqPanel"};
+constexpr WindowClass kLabelClass{L"NorqLabel"};
 
 void FillWith(HDC dc, const RECT& rect, Colour colour) {
   ::SetBkColor(dc, Resolve(colour));
   ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
-}
-
-LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_NCCREATE:
-      KeepLook(window, lParam);
-      break;
-    case WM_ERASEBKGND:
-      return 1;  // WM_PAINT fills the whole surface
-    case WM_PAINT: {
-      PaintDc dc(window);
-      if (const ControlLook* look = LookOf(window)) {
-        RECT client;
-        ::GetClientRect(window, &client);
-        FillWith(dc.get(), client, look->back);
-        BITMAP info{};
-        if (look->bitmap && ::GetObjectW(look->bitmap, sizeof info, &info)) {
-          MemoryDc memory(dc.get());
-          Selection logo(memory.get(), look->bitmap);
-          ::BitBlt(dc.get(), 0, 0, info.bmWidth, info.bmHeight, memory.get(), 0, 0, SRCCOPY);
-        }
-      }
-      return 0;
-    }
-    case WM_CTLCOLORBTN:
-      // The push buttons sit on the header band: their corners take its colour.
-      if (const ControlLook* look = LookOf(window)) {
-        ::SetBkColor(reinterpret_cast<HDC>(wParam), Resolve(look->back));
-        return reinterpret_cast<LRESULT>(::GetSysColorBrush(static_cast<int>(look->back.value)));
-      }
-      break;
-    case WM_COMMAND:
-      // Clicks of buttons inside a panel belong to the window.
-      return ::SendMessageW(::GetAncestor(window, GA_ROOT), message, wParam, lParam);
-    default:
-      break;
-  }
-  return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
 UINT AlignFlag(TextAlign align) {
@@ -69,61 +23,93 @@ UINT AlignFlag(TextAlign align) {
   return DT_LEFT;
 }
 
-void PaintLabel(HWND window, HDC dc, const ControlLook& look) {
-  RECT client;
-  ::GetClientRect(window, &client);
-  FillWith(dc, client, look.back);
-  const int length = ::GetWindowTextLengthW(window);
-  if (length <= 0) return;
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), length + 1)));
-  Selection font(dc, look.font);
-  ::SetTextColor(dc, Resolve(look.fore));
-  ::SetBkMode(dc, TRANSPARENT);
-  const UINT wrap = look.autoSize ? DT_SINGLELINE : DT_WORDBREAK;
-  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &client, AlignFlag(look.align) | wrap | DT_NOPREFIX);
-}
+class Panel final : public DrawnControl {
+ public:
+  explicit Panel(const ControlLook& look) : DrawnControl(kPanelClass, look) {}
 
-LRESULT CALLBACK LabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_NCCREATE:
-      KeepLook(window, lParam);
-      break;
-    case WM_SETTEXT: {
-      const LRESULT result = ::DefWindowProcW(window, message, wParam, lParam);
-      ::InvalidateRect(window, nullptr, FALSE);
-      return result;
+ private:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+    switch (message) {
+      case WM_ERASEBKGND: return 1;  // OnPaint fills the whole surface
+      case WM_PAINT: return OnPaint();
+      case WM_CTLCOLORBTN: return OnButtonColour(reinterpret_cast<HDC>(wParam));
+      case WM_COMMAND:
+        // Clicks of buttons inside a panel belong to the window.
+        return ::SendMessageW(::GetAncestor(handle(), GA_ROOT), message, wParam, lParam);
+      default: return Default(message, wParam, lParam);
     }
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT: {
-      PaintDc dc(window);
-      if (const ControlLook* look = LookOf(window)) PaintLabel(window, dc.get(), *look);
-      return 0;
-    }
-    case WM_NCHITTEST:
-      return HTTRANSPARENT;  // clicks go to what lies beneath, as on a drawn label
-    default:
-      break;
   }
-  return ::DefWindowProcW(window, message, wParam, lParam);
-}
 
-void Register(HINSTANCE instance, const wchar_t* name, WNDPROC proc) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = proc;
-  wc.hInstance = instance;
-  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = name;
-  if (!::RegisterClassExW(&wc)) ThrowError(ErrorNumber::InternalError, L"RegisterClassExW", name, ::GetLastError());
-}
+  LRESULT OnPaint() {
+    PaintDc dc(handle());
+    RECT client;
+    ::GetClientRect(handle(), &client);
+    FillWith(dc.get(), client, look().back);
+    BITMAP info{};
+    if (look().bitmap && ::GetObjectW(look().bitmap, sizeof info, &info)) {
+      MemoryDc memory(dc.get());
+      Selection logo(memory.get(), look().bitmap);
+      ::BitBlt(dc.get(), 0, 0, info.bmWidth, info.bmHeight, memory.get(), 0, 0, SRCCOPY);
+    }
+    return 0;
+  }
+
+  // The push buttons sit on the header band: their corners take its colour.
+  LRESULT OnButtonColour(HDC dc) {
+    ::SetBkColor(dc, Resolve(look().back));
+    return reinterpret_cast<LRESULT>(::GetSysColorBrush(static_cast<int>(look().back.value)));
+  }
+};
+
+class Label final : public DrawnControl {
+ public:
+  explicit Label(const ControlLook& look) : DrawnControl(kLabelClass, look) {}
+
+ private:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+    switch (message) {
+      case WM_SETTEXT: return OnSetText(wParam, lParam);
+      case WM_ERASEBKGND: return 1;
+      case WM_PAINT: return OnPaint();
+      case WM_NCHITTEST: return HTTRANSPARENT;  // clicks go to what lies beneath, as on a drawn label
+      default: return Default(message, wParam, lParam);
+    }
+  }
+
+  LRESULT OnSetText(WPARAM wParam, LPARAM lParam) {
+    const LRESULT result = Default(WM_SETTEXT, wParam, lParam);
+    ::InvalidateRect(handle(), nullptr, FALSE);
+    return result;
+  }
+
+  LRESULT OnPaint() {
+    PaintDc dc(handle());
+    RECT client;
+    ::GetClientRect(handle(), &client);
+    FillWith(dc.get(), client, look().back);
+    const int length = ::GetWindowTextLengthW(handle());
+    if (length <= 0) return 0;
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(handle(), text.data(), length + 1)));
+    Selection font(dc.get(), look().font);
+    ::SetTextColor(dc.get(), Resolve(look().fore));
+    ::SetBkMode(dc.get(), TRANSPARENT);
+    const UINT wrap = look().autoSize ? DT_SINGLELINE : DT_WORDBREAK;
+    ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &client,
+                AlignFlag(look().align) | wrap | DT_NOPREFIX);
+    return 0;
+  }
+};
 
 }  // namespace
 
-void RegisterControlClasses(HINSTANCE instance) {
-  Register(instance, kPanelClass, PanelProc);
-  Register(instance, kLabelClass, LabelProc);
+void DrawnControl::Create(HWND parent, ControlId id, const std::wstring& caption, DWORD style, const WindowBox& box) {
+  Window::Create(class_, caption.c_str(), style, box, parent, static_cast<int>(id));
+}
+
+std::unique_ptr<DrawnControl> MakeDrawnControl(ControlKind kind, const ControlLook& look) {
+  if (kind == ControlKind::Label) return std::make_unique<Label>(look);
+  return std::make_unique<Panel>(look);
 }
 
 COLORREF Resolve(Colour colour) {

@@ -8,7 +8,7 @@
 namespace norq::win32 {
 
 namespace {
-constexpr wchar_t kWindowClass[] = L"NorqInstallerForm";
+constexpr wchar_t kFormClass[] = L"NorqInstallerForm";
 constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr int kFontPoints = 9;
 
@@ -26,7 +26,8 @@ int ScreenDpi() {
 }
 }  // namespace
 
-MainWindow::MainWindow(HINSTANCE instance) : instance_(instance), form_(system_, inet1_, inet2_) {
+MainWindow::MainWindow(HINSTANCE instance, WinSystem& system)
+    : instance_(instance), system_(system), form_(system_, inet1_, inet2_) {
   inet1_.StateChanged = [this](std::int16_t state) {
     RunEvent(system_, [&] { form_.Inet1_StateChanged(state); });
   };
@@ -35,6 +36,10 @@ MainWindow::MainWindow(HINSTANCE instance) : instance_(instance), form_(system_,
   };
 }
 
+// Its handlers reach the form and the controls, which go before the base
+// would destroy the window.
+MainWindow::~MainWindow() { Destroy(); }
+
 void MainWindow::Create() {
   dpi_ = ScreenDpi();
   // The window stores no font of its own: texts use the system's default
@@ -42,22 +47,15 @@ void MainWindow::Create() {
   font_.reset(::CreateFontW(-::MulDiv(kFontPoints, dpi_, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                             GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                             DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
-  if (!font_) ThrowError(ErrorNumber::InternalError, L"CreateFontW", L"宋体", ::GetLastError());
+  Check(font_, ErrorNumber::InternalError, L"CreateFontW", L"宋体");
   logo_.reset(::LoadImageW(instance_, MAKEINTRESOURCEW(IDB_LOGO), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-  if (!logo_) ThrowError(ErrorNumber::InternalError, L"LoadImageW", L"logo", ::GetLastError());
+  Check(logo_, ErrorNumber::InternalError, L"LoadImageW", L"logo");
 
-  RegisterControlClasses(instance_);
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = WindowProc;
-  wc.hInstance = instance_;
-  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  wc.hIcon = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
-                                             ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0));
-  wc.hIconSm = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
-                                               ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
-  wc.lpszClassName = kWindowClass;
-  if (!::RegisterClassExW(&wc)) ThrowError(ErrorNumber::InternalError, L"RegisterClassExW", kWindowClass, ::GetLastError());
+  const auto icon = [&](int widthMetric, int heightMetric) {
+    return static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                           ::GetSystemMetrics(widthMetric), ::GetSystemMetrics(heightMetric), 0));
+  };
+  const WindowClass formClass{kFormClass, icon(SM_CXICON, SM_CYICON), icon(SM_CXSMICON, SM_CYSMICON)};
 
   // The inner area keeps its designed size; the frame is fixed around it and
   // the whole window is centred on the screen.
@@ -67,15 +65,13 @@ void MainWindow::Create() {
   const int height = frame.bottom - frame.top;
   const int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   const int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  window_ = ::CreateWindowExW(0, kWindowClass, kFormCaption, kFrameStyle, x, y, width, height, nullptr, nullptr,
-                              instance_, this);
-  if (!window_) ThrowError(ErrorNumber::InternalError, L"CreateWindowExW", kWindowClass, ::GetLastError());
+  Window::Create(formClass, kFormCaption, kFrameStyle, {x, y, width, height}, nullptr);
 
   RECT client;
-  ::GetClientRect(window_, &client);
+  ::GetClientRect(handle(), &client);
   form_.controls().SetScaleWidth(static_cast<double>(client.right) * kTwipsPerInch / dpi_);
   CreateControls();
-  system_.SetOwner(window_);
+  system_.SetOwner(handle());
   form_.controls().SetObserver([this](ControlId id, Change change) { OnControlChanged(id, change); });
 }
 
@@ -83,26 +79,24 @@ void MainWindow::CreateControls() {
   const Controls& model = form_.controls();
   for (std::size_t i = 0; i < kLayout.size(); ++i) {
     const ControlSpec& spec = kLayout[i];
-    ControlLook& look = looks_[i];
-    look = ControlLook{spec.back, spec.fore, spec.align, spec.autoSize, static_cast<HFONT>(font_.get()), nullptr};
-    if (spec.kind == ControlKind::Picture) look.bitmap = static_cast<HBITMAP>(logo_.get());
-
-    const wchar_t* cls = kPanelClass;
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
-    if (spec.kind == ControlKind::Label) cls = kLabelClass;
-    if (spec.kind == ControlKind::Button) {
-      cls = L"BUTTON";
-      style |= BS_PUSHBUTTON | WS_TABSTOP;
-    } else if (spec.kind == ControlKind::Panel) {
-      style |= WS_CLIPCHILDREN;
-    }
     if (spec.visible) style |= WS_VISIBLE;
-    HWND parent = spec.parent == ControlId::None ? window_ : Child(spec.parent);
-    HWND child = ::CreateWindowExW(0, cls, model.Caption(spec.id).c_str(), style, Px(spec.left), Px(spec.top),
-                                   Px(model.Width(spec.id)), Px(spec.height), parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_,
-                                   spec.kind == ControlKind::Button ? nullptr : &look);
-    if (!child) ThrowError(ErrorNumber::InternalError, L"CreateWindowExW", cls, ::GetLastError());
+    const HWND parent = spec.parent == ControlId::None ? handle() : Child(spec.parent);
+    const WindowBox box{Px(spec.left), Px(spec.top), Px(model.Width(spec.id)), Px(spec.height)};
+    HWND child = nullptr;
+    if (spec.kind == ControlKind::Button) {
+      child = ::CreateWindowExW(0, L"BUTTON", model.Caption(spec.id).c_str(), style | BS_PUSHBUTTON | WS_TABSTOP, box.x,
+                                box.y, box.width, box.height, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
+      Check(child, ErrorNumber::InternalError, L"CreateWindowExW", L"BUTTON");
+    } else {
+      ControlLook look{spec.back, spec.fore, spec.align, spec.autoSize, static_cast<HFONT>(font_.get()), nullptr};
+      if (spec.kind == ControlKind::Picture) look.bitmap = static_cast<HBITMAP>(logo_.get());
+      if (spec.kind == ControlKind::Panel) style |= WS_CLIPCHILDREN;
+      drawn_[i] = MakeDrawnControl(spec.kind, look);
+      drawn_[i]->Create(parent, spec.id, model.Caption(spec.id), style, box);
+      child = drawn_[i]->handle();
+    }
     children_[i] = child;
     ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     if (spec.autoSize) FitToText(spec.id);
@@ -123,8 +117,8 @@ void MainWindow::OnControlChanged(ControlId id, Change change) {
   const Controls& model = form_.controls();
   KeepResponsive();
   if (change == Change::FormShown) {
-    ::ShowWindow(window_, SW_SHOWNORMAL);
-    ::UpdateWindow(window_);
+    ::ShowWindow(handle(), SW_SHOWNORMAL);
+    ::UpdateWindow(handle());
     return;
   }
   HWND child = Child(id);
@@ -167,13 +161,13 @@ void MainWindow::Dispatch(void (FrmUpdate::*handler)()) {
   RunEvent(system_, [&] { (form_.*handler)(); });
 }
 
-int MainWindow::Run() {
+void MainWindow::Run() {
   Dispatch(&FrmUpdate::Form_Load);
   MSG message;
   for (;;) {
     const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
     if (got == 0 || got == -1) break;
-    if (::IsDialogMessageW(window_, &message)) continue;
+    if (::IsDialogMessageW(handle(), &message)) continue;
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);
   }
@@ -196,40 +190,32 @@ void MainWindow::OnCommand(WPARAM wParam) {
   }
 }
 
-LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    auto* self = static_cast<MainWindow*>(create->lpCreateParams);
-    self->window_ = window;
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-  return self ? self->OnMessage(message, wParam, lParam) : ::DefWindowProcW(window, message, wParam, lParam);
-}
-
-LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_ERASEBKGND: {
-      RECT client;
-      ::GetClientRect(window_, &client);
-      HDC dc = reinterpret_cast<HDC>(wParam);
-      ::SetBkColor(dc, Resolve(kFormBack));
-      ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &client, nullptr, 0, nullptr);
-      return 1;
-    }
+    case WM_ERASEBKGND:
+      return OnEraseBackground(reinterpret_cast<HDC>(wParam));
     case WM_COMMAND:
       OnCommand(wParam);
       return 0;
     case WM_CLOSE:
     case WM_QUERYENDSESSION:
     case WM_ENDSESSION:
-      // Whatever asks the window to go, the form ends the program at once.
-      Dispatch(&FrmUpdate::Form_QueryUnload);
+      OnCloseAsked();
       return 0;
     default:
-      break;
+      return Default(message, wParam, lParam);
   }
-  return ::DefWindowProcW(window_, message, wParam, lParam);
 }
+
+LRESULT MainWindow::OnEraseBackground(HDC dc) {
+  RECT client;
+  ::GetClientRect(handle(), &client);
+  ::SetBkColor(dc, Resolve(kFormBack));
+  ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &client, nullptr, 0, nullptr);
+  return 1;
+}
+
+// Whatever asks the window to go, the form ends the program at once.
+void MainWindow::OnCloseAsked() { Dispatch(&FrmUpdate::Form_QueryUnload); }
 
 }  // namespace norq::win32

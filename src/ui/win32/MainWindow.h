@@ -5,30 +5,34 @@
 #include <windows.h>
 
 #include <array>
+#include <memory>
 
 #include "platform/win32/Handles.h"
 #include "platform/win32/WinInetTransfer.h"
 #include "platform/win32/WinSystem.h"
+#include "platform/win32/Window.h"
 #include "ui/FrmUpdate.h"
 #include "ui/win32/ControlWindows.h"
 
 namespace norq::win32 {
 
-class MainWindow {
+class MainWindow final : public Window {
  public:
-  explicit MainWindow(HINSTANCE instance);
-  MainWindow(const MainWindow&) = delete;
-  MainWindow& operator=(const MainWindow&) = delete;
+  // `system` outlives the window: the guard that reports a failure to create
+  // it needs the system too.
+  MainWindow(HINSTANCE instance, WinSystem& system);
+  ~MainWindow() override;
 
   // Creates the window hidden; the load event shows it.
   void Create();
   // Runs the load event, then the message loop until the program ends.
-  int Run();
+  [[noreturn]] void Run();
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  LRESULT OnEraseBackground(HDC dc);
   void OnCommand(WPARAM wParam);
+  void OnCloseAsked();
   void OnControlChanged(ControlId id, Change change);
   void CreateControls();
   void FitToText(ControlId id);
@@ -38,16 +42,15 @@ class MainWindow {
   int Px(double twips) const { return TwipsToPixels(twips, dpi_); }
 
   HINSTANCE instance_;
-  WinSystem system_;
+  WinSystem& system_;
   WinInetTransfer inet1_;
   WinInetTransfer inet2_;
   FrmUpdate form_;
   int dpi_ = 96;
   UniqueGdiObject font_;
   UniqueGdiObject logo_;
-  std::array<ControlLook, kLayout.size()> looks_{};
+  std::array<std::unique_ptr<DrawnControl>, kLayout.size()> drawn_;  // none for the buttons
   std::array<HWND, kLayout.size()> children_{};
-  HWND window_ = nullptr;
 };
 
 }  // namespace norq::win32

@@ -6,6 +6,7 @@
 
 #include "core/RuntimeError.h"
 #include "ui/EventGuard.h"
+#include "platform/win32/WinSystem.h"
 #include "ui/win32/MainWindow.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -25,15 +26,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);
 
-  // Made inside the guard: its transfer components create windows of their own.
+  // The system comes first, so that a failure to make the window is reported
+  // and ends the program as a failed event does. The window is made inside
+  // the guard: its transfer components create windows of their own.
+  norq::win32::WinSystem system;
   std::optional<norq::win32::MainWindow> window;
-  try {
+  norq::RunEvent(system, [&] {
     if (FAILED(com)) throw norq::RuntimeError(norq::ErrorNumber::InternalError, L"CoInitializeEx", static_cast<std::uint32_t>(com));
-    window.emplace(instance);
+    window.emplace(instance, system);
     window->Create();
-  } catch (const norq::RuntimeError& error) {
-    ::MessageBoxW(nullptr, error.ReportText().c_str(), norq::kErrorReportTitle, MB_ICONHAND);
-    return 1;
-  }
-  return window->Run();
+  });
+  window->Run();
 }

@@ -1,0 +1,45 @@
+#pragma once
+// The names the system layer makes up or takes apart: the program started for
+// a command line, the installer's own folder, the temporary file beside a
+// target and the name a rename hands to the file system.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace norq {
+
+// The first token of a command line when it names a program without any path
+// ("cmd.exe", "\"regsvr32\""), else the empty text. Such a program is started
+// from the system folder: the search order would try the installer's own
+// folder first, where anyone can drop a file of that name.
+std::wstring BareProgramName(std::wstring_view commandLine);
+
+// The full path of a bare program name in the system folder; the process
+// loader assumes no extension when given a path, so ".exe" is added to a name
+// without one, as the search would have done.
+std::wstring SystemProgramPath(std::wstring_view systemFolder, std::wstring_view bareName);
+
+// A path the system copies into a buffer of ours (the system folder, the
+// module's name) answers with a length: below the buffer's size, the path's;
+// otherwise the buffer was too small. Some calls then answer the size they
+// need, others fill the buffer with the path cut short. Returns 0 when the
+// path fit, else the next buffer's size: what the call asked for, at least
+// twice the room, never over kPathBufferLimit; the size it had when it cannot grow.
+inline constexpr std::size_t kPathBufferLimit = 65536;  // above any path (32767 characters)
+std::size_t NextPathBuffer(std::size_t answer, std::size_t bufferSize);
+
+// The folder of a module's full path: no trailing backslash, except after a
+// drive ("C:\\", "\\\\?\\C:\\"), where the folder is the root.
+std::wstring FolderOfModule(std::wstring_view modulePath);
+
+// The temporary file that stands in for a target until it is committed:
+// beside the target, so that the final rename stays on one volume, and
+// distinct per process and per serial.
+std::wstring TemporaryNameFor(std::wstring_view target, std::uint32_t processId, std::uint32_t serial);
+
+// A rename through a file's handle takes the name as the file system sees it:
+// "\\??\\C:\\..." for a drive path, "\\??\\UNC\\server\\..." for a share.
+std::wstring FileSystemName(std::wstring_view path);
+
+}  // namespace norq
