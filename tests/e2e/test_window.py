@@ -31,7 +31,7 @@ CHECKING = "稍等，正在检测..."
 NO_SERVER = "安装的服务器目前不好用，稍后后再安装！"
 
 
-def test_the_window_paints_as_designed_while_it_checks_and_closes_at_once(machine, wine):
+def test_the_window_as_designed_while_it_checks_and_closing_the_window_ends_it_at_once(machine, wine):
     """Hosts that accept and never answer hold the window in its check: it paints meanwhile,
     asks the secondary page once the primary one is given up, and a close ends it at once."""
     with SilentServer(PRIMARY_PORT) as primary, SilentServer(SECONDARY_PORT) as secondary:
