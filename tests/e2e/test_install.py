@@ -104,7 +104,8 @@ def hide_as_present(machine, name: str) -> None:
     os.setxattr(path, "user.DOSATTRIB", b"0x7")
     path.chmod(0o444)
     listing = machine.prefix.drive_c / "attrib.txt"
-    machine.prefix.run(["cmd", "/c", f"attrib {SYSTEM_DIR}\\{name} > C:\\attrib.txt"], "attrib")
+    # The 64-bit cmd.exe reaches a 32-bit program's system folder by its real name.
+    machine.prefix.run(["cmd", "/c", f"attrib C:\\windows\\{SYSTEM_FOLDER}\\{name} > C:\\attrib.txt"], "attrib")
     assert listing.read_bytes().startswith(b"AS  HR "), listing.read_bytes()
     listing.unlink()
 
