@@ -64,6 +64,13 @@ def nginx_tree(machine, sources, base=BASE, pointer: bytes | None = None, edit=N
         site.stop()
 
 
+def controls(app) -> dict:
+    """The main window's controls by id as the probe sees them now: none while the window is
+    not shown, and some may be missing for a moment after it first shows."""
+    window = app.main_window()
+    return window.controls if window else {}
+
+
 def install_dir(machine):
     machine.folders.append(PROOF_DIR)  # the proofs go with the case's other leftovers
     return machine.file(INSTALL_DIR)

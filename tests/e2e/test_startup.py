@@ -30,7 +30,8 @@ def wait_ready(app, timeout: float = 30):
     def ready():
         app._fail_if_ended("an enabled start button")
         window = app.main_window()
-        return window if window and window.control(START).enabled else None
+        start = window.controls.get(START) if window else None  # the window shows before its controls
+        return window if start and start.enabled else None
     return wait_until(ready, timeout, "the start button to be enabled")
 
 

@@ -14,7 +14,7 @@ import pytest
 
 from harness import COMPONENTS, PRIMARY_PORT, close_to, wait_until
 from servers import ScriptedServer
-from test_install import (INSTALL_DIR, SERVER_PATHS, SETUP_PATH, install_dir, registration, registrations,
+from test_install import (INSTALL_DIR, SERVER_PATHS, SETUP_PATH, controls, install_dir, registration, registrations,
                           setup_started, temporaries)
 
 LABEL3, PANEL, STATE_TEXT, PERCENT, BAR = 1008, 1009, 1010, 1011, 1012
@@ -46,8 +46,8 @@ def body(size: int, seed: int = 0) -> bytes:
 
 
 def state(app, control: int = STATE_TEXT) -> str | None:
-    window = app.main_window()
-    return window.text(control) if window else None
+    shown = controls(app).get(control)
+    return shown.text if shown else None
 
 
 def wait_requests(server, count: int, timeout: float = 20) -> float:
@@ -167,7 +167,8 @@ def test_a_slow_download_shows_live_progress(machine, server):
 
     def midway():
         window = app.main_window()
-        return window if window and window.text(PERCENT).endswith("%") and 5 <= percent(window) <= 60 else None
+        shown = window.controls.get(PERCENT) if window else None
+        return window if shown and shown.text.endswith("%") and 5 <= percent(window) <= 60 else None
     first = wait_until(midway, 20, "a percentage under way")
     shot = app.screenshot("progress")
     time.sleep(1.5)
@@ -261,11 +262,12 @@ def test_a_body_beyond_4_gib(machine, server, tmp_path):
     arriving, spooled = [], False
     while len(server.requests()) < 3:  # the next component is asked once this one is saved
         assert time.monotonic() < started + 1800, "the big body was not saved in 30 minutes"
-        window = app.main_window()
-        if window and window.text(STATE_TEXT) == "正在下载...comcat.dll" and window.text(PERCENT):
-            arriving.append(percent(window))
+        shown = controls(app)
+        if all(c in shown for c in (STATE_TEXT, PERCENT, BAR)) and shown[PERCENT].text \
+                and shown[STATE_TEXT].text == "正在下载...comcat.dll":
+            arriving.append(int(shown[PERCENT].text.rstrip("%")))
             spooled = spooled or bool(spools())
-            assert 0 <= window.control(BAR).width <= BAR_TRACK_PX
+            assert 0 <= shown[BAR].width <= BAR_TRACK_PX
     print(f"\n{BIG} bytes saved after {time.monotonic() - started:.0f} s")
     assert target.stat().st_size == BIG
     assert any(0 < p < 100 for p in arriving) and arriving == sorted(arriving) and arriving[-1] <= 100, arriving

@@ -16,7 +16,7 @@ import pytest
 from harness import BUILD, KEYED_EXE, WINE, PRIMARY_PORT, SECONDARY_PORT, wait_until
 from servers import ScriptedServer
 from test_install import (INDEX_PATH, INSTALL_DIR, PROOF_DIR, SERVER_PATHS, SETUP_PATH, SIGNATURE_PATH, SYSTEM_DIR,
-                          install_dir, nginx_tree, registration, setup_started, temporaries)
+                          controls, install_dir, nginx_tree, registration, setup_started, temporaries)
 from test_transfers import FAILED, state
 
 START, SERVER_LINK, LABEL3 = 1004, 1005, 1008
@@ -115,8 +115,8 @@ def test_a_trickling_pointer_host_is_given_up(machine, tmp_path):
         wait_until(lambda: secondary.requests(), 30, "the secondary pointer page")
         waited = time.monotonic() - asked
         assert 6.5 <= waited <= 11, f"the secondary page was asked {waited:.1f} s after the primary one"
-        window = wait_until(lambda: (w := app.main_window()) and w.control(START).enabled and w, 10, "start enabled")
-        assert window.text(SERVER_LINK) == secondary.base
+        wait_until(lambda: (start := controls(app).get(START)) and start.enabled, 10, "start enabled")
+        assert controls(app)[SERVER_LINK].text == secondary.base
         assert machine.file(r"D:\norq_url.dat").read_bytes() == secondary.base.encode() + b"\r\n"
     finally:
         primary.stop()

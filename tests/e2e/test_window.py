@@ -37,8 +37,8 @@ def test_the_window_as_designed_while_it_checks_and_closing_the_window_ends_it_a
     with SilentServer(PRIMARY_PORT) as primary, SilentServer(SECONDARY_PORT) as secondary:
         app = machine.launch(oem=gbk("测试版\r\n"))
         asked = wait_until(lambda: primary.connections and time.monotonic(), 15, "the primary pointer page's request")
-        window = app.wait_main_window()
-        shot = app.wait_painted(window.window)
+        shot = app.wait_painted(app.wait_main_window().window)
+        window = app.main_window()  # again: the window shows before all its controls exist
         assert not secondary.connections, "the window painted only once the primary page was given up"
         wait_until(lambda: secondary.connections, 20, "the secondary pointer page's request")
         waited = time.monotonic() - asked
