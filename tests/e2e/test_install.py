@@ -127,6 +127,8 @@ def test_round_trip_downloads_registers_and_starts_setup(machine, sources, tmp_p
         del fetched["MSADODC.OCX"]
     else:  # nginx merges the doubled slashes that a base address ending in "/" gives
         exe, base, pointer, asked = signed_installer(tmp_path), BASE + "/", None, []
+        folder.mkdir(parents=True, exist_ok=True)  # an older, longer setup program: replaced entirely
+        (folder / "norq_setup.exe").write_bytes(b"MZ older setup " + b"\xee" * 300_000)
     with nginx_tree(machine, sources, base, pointer) as site:
         app = machine.launch(args="REFRESH", trace=True, exe=exe)
         assert app.wait_exit(60) == 0
@@ -162,7 +164,11 @@ def test_a_folder_under_a_components_name_ends_in_an_error_report(machine, sourc
     install_dir(machine)
     blocker = machine.prefix.component_path("MCI32.OCX")
     blocker.mkdir()
-    machine.prefix.block_support_log()  # a log that cannot be written changes nothing
+    # A file planted under the support log's name (a second name of it) is not written,
+    # and a log that cannot be written changes nothing.
+    planted = machine.workdir / "planted.txt"
+    planted.write_bytes(b"not the log\r\n")
+    machine.prefix.block_support_log(planted)
     try:
         with nginx_tree(machine, sources) as site:
             app = machine.launch(args="REFRESH", trace=True)
@@ -176,5 +182,6 @@ def test_a_folder_under_a_components_name_ends_in_an_error_report(machine, sourc
             assert app.wait_exit(10) == 0
             assert len(site.paths()) == 3
         assert registrations(app) == [registration("comcat.dll")]
+        assert planted.read_bytes() == b"not the log\r\n"
     finally:
         shutil.rmtree(blocker, ignore_errors=True)

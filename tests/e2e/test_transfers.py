@@ -1,7 +1,6 @@
 """Downloads under Wine against the scripted server: failures that must stand
-the walk, bodies without a usable length, exact sizes, replacement of an older
-file, live progress on a slow link, a window that answers through large saves
-and a body beyond 4 GiB."""
+the walk, bodies without a usable length, exact sizes, live progress on a slow
+link, a window that answers through large saves and a body beyond 4 GiB."""
 from __future__ import annotations
 
 import hashlib
@@ -12,10 +11,9 @@ import time
 
 import pytest
 
-from harness import COMPONENTS, PRIMARY_PORT, close_to, wait_until
+from harness import PRIMARY_PORT, close_to, wait_until
 from servers import ScriptedServer
-from test_install import (INSTALL_DIR, SERVER_PATHS, SETUP_PATH, controls, install_dir, registration, registrations,
-                          setup_started, temporaries)
+from test_install import SERVER_PATHS, controls, install_dir, registration, registrations, temporaries
 
 LABEL3, PANEL, STATE_TEXT, PERCENT, BAR = 1008, 1009, 1010, 1011, 1012
 FAILED = "与主机通讯时出现了错误"
@@ -57,19 +55,17 @@ def wait_requests(server, count: int, timeout: float = 20) -> float:
 
 FAILURES = {
     "404": {"status": 404, "body": "not here"},
-    "empty": {"body": ""},  # no library or program is empty
     "truncated": {"body_hex": body(5000).hex(), "truncate_after": 2000},
     "stalled": {"body_hex": body(5000).hex(), "stall_after": 1000},
 }
 # What the support log says of each failure, after the address.
 LOGGED = {
     "404": "HTTP 404, declared 8 bytes, received 0 bytes in",
-    "empty": "HTTP 200, declared no length, received 0 bytes in",
     "truncated": "HTTP 200, declared 5000 bytes, received 2000 bytes in",
     "stalled": "HTTP 200, declared 5000 bytes, received 1000 bytes in",
 }
 # Why, as a pattern: a stall ends in WinINet's own time-out (Wine's socket code 10060) or the watchdog's.
-REASONS = {"404": "HTTP status 404", "empty": "body refused: .*", "truncated": "body shorter than its Content-Length",
+REASONS = {"404": "HTTP status 404", "truncated": "body shorter than its Content-Length",
            "stalled": rf"Internet(QueryDataAvailable|ReadFile): Win32 code 10060"
                       rf"|no data within {NET_TIMEOUT_S * 1000 + 500} ms"}
 
@@ -102,41 +98,25 @@ def test_a_failed_download_reports_and_the_walk_stands(machine, server, kind):
 
 
 def test_every_body_is_saved_exactly_with_or_without_a_length(machine, server):
-    """No length, chunked, and sizes around the 1024-byte pieces the body is written in."""
+    """No length, chunked, and sizes around the 1024-byte pieces the body is written in; then
+    an empty body, which no library or program is: the walk stands there."""
     install_dir(machine)
-    # An empty body always fails, so the one-byte body goes to a name that need not be a program.
+    # The one-byte body goes to a name that need not be a program.
     bodies = {"comcat.dll": {"content_length": "omit"}, "MCI32.OCX": {"chunked": True}, "stdole2.tlb": {},
               "shdocvw.dll": {}, "shdocvw.oca": {}}
     sizes = dict(zip(bodies, (70_000, 90_001, 1, 1025, 2048)))
     serve(server, {SERVER_PATHS[name]: {"body_hex": body(sizes[name], i).hex(), **how}
-                   for i, (name, how) in enumerate(bodies.items())})
+                   for i, (name, how) in enumerate(bodies.items())} | {SERVER_PATHS["msxml3.dll"]: {"body": ""}})
     app = machine.launch(args="REFRESH", trace=True)
-    wait_requests(server, len(bodies) + 2)  # the next component is not served: the walk stops there
+    wait_requests(server, len(bodies) + 2)
     wait_until(lambda: state(app) == FAILED, NET_TIMEOUT_S + 6, "the failure text")
     assert state(app, LABEL3) == "状态: 检查 msxml3.dll ..."
     for i, name in enumerate(bodies):
         assert machine.prefix.component_path(name).read_bytes() == body(sizes[name], i), f"{name}, {sizes[name]} bytes"
     assert registrations(app) == [registration(name) for name in bodies]
-
-
-def test_an_older_longer_setup_program_is_replaced_entirely(machine, server, sources):
-    folder = install_dir(machine)
-    for name in COMPONENTS:
-        machine.prefix.component_path(name).write_bytes(b"installed earlier")
-    exe = machine.place()
-    new = (sources / "norq_setup.exe").read_bytes()
-    (folder / "norq_setup.exe").write_bytes(b"MZ older setup " + b"\xee" * (len(new) * 2))
-    serve(server, {SETUP_PATH: {"body_file": str(sources / "norq_setup.exe")}})
-    # A file planted under the support log's name (a second name of it) is not written.
-    planted = machine.workdir / "planted.txt"
-    planted.write_bytes(b"not the log\r\n")
-    machine.prefix.block_support_log(planted)
-    app = machine.start(exe, "REFRESH")
-    assert app.wait_exit(30) == 0
-    assert (folder / "norq_setup.exe").read_bytes() == new
-    assert setup_started(machine) == INSTALL_DIR + r"\norq_setup.exe"
+    assert not machine.prefix.component_path("msxml3.dll").exists()
     assert temporaries(machine) == []
-    assert planted.read_bytes() == b"not the log\r\n"
+    assert re.search(r"download failed: \S+/msxml3\.txt: HTTP 200, .* failed: body refused", machine.prefix.support_log())
 
 
 def percent(window) -> int:
