@@ -19,7 +19,7 @@ from test_install import (INDEX_PATH, INSTALL_DIR, PROOF_DIR, SERVER_PATHS, SETU
                           controls, install_dir, nginx_tree, registration, setup_started, temporaries)
 from test_transfers import FAILED, state
 
-START, SERVER_LINK, LABEL3 = 1004, 1005, 1008
+START, SERVER_LINK = 1004, 1005
 NO_SERVER = "安装的服务器目前不好用，稍后后再安装！"
 POINTER_PAGES = ["/quindle_www.html", "/brisel_www.html"]
 COMCAT = SERVER_PATHS["comcat.dll"]
