@@ -6,42 +6,44 @@ import os
 import re
 import shutil
 import tempfile
-import time
 from pathlib import Path
 
 import pytest
 
-from harness import REPO, Display, Machine, WinePrefix
+from harness import BUILD, COMPONENTS, REPO, Display, Machine, WinePrefix
 
 FAILURE_SHOTS = REPO / "out" / "e2e"
-_timings: dict[str, float] = {}
 
 
 @pytest.fixture(scope="session")
-def display():
+def wine():
+    """The run's X server and Wine prefix; making the prefix pays Wine's slow first start once."""
     root = Path(tempfile.mkdtemp(prefix="norq-e2e-"))
-    screen = Display(root).start()
-    yield screen
-    screen.stop()
-    shutil.rmtree(root, ignore_errors=True)
-
-
-@pytest.fixture(scope="session")
-def wine(display):
-    """The run's prefix; making it pays Wine's slow first start once."""
-    root = Path(tempfile.mkdtemp(prefix="norq-e2e-"))
+    display = Display(root).start()
     prefix = WinePrefix(root, display)
-    started = time.monotonic()
     try:
         prefix.create()
-        _timings["Wine prefix made"] = time.monotonic() - started
         yield prefix
     finally:
         prefix.kill_all()
+        display.stop()
         if os.environ.get("NORQ_E2E_KEEP"):
             print(f"\nkept the Wine prefix and logs in {root}")
         else:
             shutil.rmtree(root, ignore_errors=True)
+
+
+@pytest.fixture(scope="session")
+def sources(tmp_path_factory):
+    """The ten files a vendor publishes: nine copies of the proof component, each
+    with a trailer naming it (a PE file ignores what follows its sections), and
+    the proof setup program."""
+    folder = tmp_path_factory.mktemp("sources")
+    dll = (BUILD / "norq_proof_component.dll").read_bytes()
+    for name in COMPONENTS:
+        (folder / name).write_bytes(dll + b"\0norq e2e component " + name.encode())
+    shutil.copy(BUILD / "norq_proof_setup.exe", folder / "norq_setup.exe")
+    return folder
 
 
 @pytest.fixture
@@ -66,9 +68,3 @@ def pytest_runtest_makereport(item, call):
     report = (yield).get_result()
     if report.when == "call":
         item.call_report = report
-
-
-def pytest_terminal_summary(terminalreporter):
-    if _timings:  # the cases' own times: pytest --durations
-        terminalreporter.write_line(
-            "timings: " + ", ".join(f"{name} in {seconds:.1f} s" for name, seconds in _timings.items()))

@@ -2,8 +2,7 @@
 """A loopback HTTP server that answers each path the way a test script says.
 
 It covers what a stock web server cannot be made to do on purpose: error
-statuses, a missing length, chunked bodies, bodies cut short, connections that
-stall before or in the middle of a reply, slow links.
+statuses, a missing length, chunked bodies, bodies cut short or stalled, slow links.
 
     scripted_server.py --port N --ready FILE --log FILE
 
@@ -18,7 +17,6 @@ behaviour may hold:
     chunked              send the body with Transfer-Encoding: chunked
     truncate_after N     send only N body bytes, then close the connection
     stall_after N        send N body bytes, then hang without closing
-    stall_before_headers read the request, then hang without answering
     rate_bytes_per_s N   send the body no faster than this
 
 Every other request is logged to --log as "METHOD raw-path", one line each,
@@ -75,8 +73,6 @@ class Handler(BaseHTTPRequestHandler):
             self.server.log.write(f"GET {path}\n")
             self.server.log.flush()
         b = self.server.script.get(path, NOT_FOUND)
-        if b.get("stall_before_headers"):
-            return self.hang()
         chunked = bool(b.get("chunked"))
         self.send_response(b.get("status", 200))
         with body_source(b) as source:

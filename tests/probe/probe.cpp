@@ -22,11 +22,9 @@
 
 #include <cstdio>
 #include <cwchar>
-#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "platform/win32/Handles.h"
@@ -46,10 +44,10 @@ constexpr int kMessageBoxStaticId = 0xFFFF;
 }
 
 // Control characters are escaped so that a test sees a label's line breaks exactly.
-std::string JsonString(std::wstring_view text) {
+std::string Str(std::wstring_view text) {
   std::string utf8(text.size() * 3, '\0');
-  int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(),
-                                   static_cast<int>(utf8.size()), nullptr, nullptr);
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(),
+                                         static_cast<int>(utf8.size()), nullptr, nullptr);
   if (size <= 0 && !text.empty()) Fail("WideCharToMultiByte");
   utf8.resize(static_cast<size_t>(size));
   std::string out = "\"";
@@ -65,15 +63,13 @@ std::string JsonString(std::wstring_view text) {
   return out + "\"";
 }
 
-std::string Num(long long value) { return std::to_string(value); }
+std::string Num(double value) { return std::to_string(static_cast<long long>(value)); }
 std::string Bool(bool value) { return value ? "true" : "false"; }
 
-// Values are JSON text already.
-std::string Object(std::initializer_list<std::pair<const char*, std::string>> fields) {
+// A JSON object of name, value pairs; the values are JSON text already.
+std::string Object(const std::vector<std::pair<const char*, std::string>>& fields) {
   std::string out = "{";
-  for (const auto& [name, value] : fields) {
-    out += (out.size() > 1 ? ", \"" : "\"") + std::string(name) + "\": " + value;
-  }
+  for (const auto& [name, value] : fields) out += (out.size() > 1 ? ", \"" : "\"") + std::string(name) + "\": " + value;
   return out + "}";
 }
 
@@ -83,15 +79,14 @@ std::string Array(const std::vector<std::string>& items) {
   return out + "]";
 }
 
-std::string JsonRect(const RECT& r) {
-  return Object({{"left", Num(r.left)}, {"top", Num(r.top)}, {"right", Num(r.right)},
-                 {"bottom", Num(r.bottom)}, {"width", Num(r.right - r.left)},
-                 {"height", Num(r.bottom - r.top)}});
+std::string Rect(const RECT& r) {
+  return Object({{"left", Num(r.left)}, {"top", Num(r.top)}, {"right", Num(r.right)}, {"bottom", Num(r.bottom)},
+                 {"width", Num(r.right - r.left)}, {"height", Num(r.bottom - r.top)}});
 }
 
 int Write(const std::wstring& path, const std::string& json, int result = kFound) {
-  norq::win32::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  norq::win32::UniqueFile file(
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) Fail("CreateFileW");
   const auto size = static_cast<DWORD>(json.size());
   DWORD written = 0;
@@ -117,9 +112,8 @@ std::wstring TextOf(HWND window) {
 
 // The caption as the window manager holds it: no message to the owner.
 std::wstring CaptionOf(HWND window) {
-  const int length = ::GetWindowTextLengthW(window);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), length + 1)));
+  std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
   return text;
 }
 
@@ -128,7 +122,7 @@ std::wstring ClassOf(HWND window) {
   return ::GetClassNameW(window, name, 256) ? name : L"";
 }
 
-BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
+BOOL CALLBACK Collect(HWND window, LPARAM list) {
   reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
   return TRUE;
 }
@@ -138,8 +132,8 @@ std::vector<HWND> WindowsUnder(HWND parent) {
   std::vector<HWND> windows;
   const auto list = reinterpret_cast<LPARAM>(&windows);
   if (parent) {
-    ::EnumChildWindows(parent, CollectWindow, list);
-  } else if (!::EnumWindows(CollectWindow, list)) {
+    ::EnumChildWindows(parent, Collect, list);
+  } else if (!::EnumWindows(Collect, list)) {
     Fail("EnumWindows");
   }
   return windows;
@@ -181,16 +175,13 @@ int Dump(std::wstring_view title, const std::wstring& out) {
     RECT r = WindowRect(child);
     ::OffsetRect(&r, -client.left, -client.top);
     HWND parent = ::GetParent(child);
-    controls.push_back(Object({{"id", Num(::GetDlgCtrlID(child))}, {"text", JsonString(TextOf(child))},
-                               {"visible", Bool(::IsWindowVisible(child))},
-                               {"enabled", Bool(::IsWindowEnabled(child))},
-                               {"parent", Num(parent == main ? 0 : ::GetDlgCtrlID(parent))},
-                               {"rect", JsonRect(r)}}));
+    controls.push_back(Object({{"id", Num(::GetDlgCtrlID(child))}, {"text", Str(TextOf(child))},
+                               {"visible", Bool(::IsWindowVisible(child))}, {"enabled", Bool(::IsWindowEnabled(child))},
+                               {"parent", Num(parent == main ? 0 : ::GetDlgCtrlID(parent))}, {"rect", Rect(r)}}));
   }
-  return Write(out, Object({{"found", "true"}, {"title", JsonString(CaptionOf(main))}, {"pid", Pid(main)},
-                            {"visible", Bool(::IsWindowVisible(main))},
-                            {"window", JsonRect(WindowRect(main))}, {"client", JsonRect(client)},
-                            {"controls", Array(controls)}}));
+  return Write(out, Object({{"found", "true"}, {"title", Str(CaptionOf(main))}, {"pid", Pid(main)},
+                            {"visible", Bool(::IsWindowVisible(main))}, {"window", Rect(WindowRect(main))},
+                            {"client", Rect(client)}, {"controls", Array(controls)}}));
 }
 
 int MessageBoxText(std::wstring_view title, const std::wstring& out) {
@@ -199,16 +190,15 @@ int MessageBoxText(std::wstring_view title, const std::wstring& out) {
   std::wstring text;
   std::vector<std::string> buttons;
   for (HWND child : WindowsUnder(box)) {
-    int id = ::GetDlgCtrlID(child);
+    const int id = ::GetDlgCtrlID(child);
     if (id == kMessageBoxStaticId && ClassOf(child) == L"Static") {
       text = TextOf(child);
     } else if (ClassOf(child) == L"Button" && ::IsWindowVisible(child)) {
-      buttons.push_back(Object({{"id", Num(id)}, {"text", JsonString(TextOf(child))}}));
+      buttons.push_back(Object({{"id", Num(id)}, {"text", Str(TextOf(child))}}));
     }
   }
-  return Write(out, Object({{"found", "true"}, {"title", JsonString(CaptionOf(box))},
-                            {"text", JsonString(text)}, {"pid", Pid(box)},
-                            {"window", JsonRect(WindowRect(box))}, {"buttons", Array(buttons)}}));
+  return Write(out, Object({{"found", "true"}, {"title", Str(CaptionOf(box))}, {"text", Str(text)},
+                            {"pid", Pid(box)}, {"window", Rect(WindowRect(box))}, {"buttons", Array(buttons)}}));
 }
 
 int Post(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
@@ -228,14 +218,13 @@ int PressOk(std::wstring_view title) {
 int Windows(const std::wstring& out) {
   std::vector<std::string> windows;
   for (HWND window : WindowsUnder(nullptr)) {
-    if (::IsWindowVisible(window)) windows.push_back(Object({{"title", JsonString(CaptionOf(window))}}));
+    if (::IsWindowVisible(window)) windows.push_back(Object({{"title", Str(CaptionOf(window))}}));
   }
   return Write(out, Object({{"windows", Array(windows)}}));
 }
 
 int Info(const std::wstring& out) {
-  return Write(out, Object({{"acp", Num(::GetACP())},
-                            {"screen_width", Num(::GetSystemMetrics(SM_CXSCREEN))},
+  return Write(out, Object({{"acp", Num(::GetACP())}, {"screen_width", Num(::GetSystemMetrics(SM_CXSCREEN))},
                             {"screen_height", Num(::GetSystemMetrics(SM_CYSCREEN))}}));
 }
 
@@ -261,7 +250,7 @@ int Answer(std::wstring_view title, const wchar_t* seconds, const std::wstring& 
   }
   constexpr double kSlowMs = 50;  // waits at least this long are listed with when they began
   std::vector<std::string> slow;
-  double longest = 0, longestAt = 0;
+  double longest = 0;
   const double first = NowMs();
   long long asked = 0;
   bool gone = false;
@@ -277,18 +266,12 @@ int Answer(std::wstring_view title, const wchar_t* seconds, const std::wstring& 
     }
     const double took = NowMs() - before;
     ++asked;
-    if (took >= kSlowMs) slow.push_back("[" + Num(static_cast<long long>(before - first)) + ", " +
-                                        Num(static_cast<long long>(took)) + "]");
-    if (took > longest) {
-      longest = took;
-      longestAt = before - first;
-    }
+    if (took >= kSlowMs) slow.push_back("[" + Num(before - first) + ", " + Num(took) + "]");
+    if (took > longest) longest = took;
     ::Sleep(kAskEveryMs);
   }
-  return Write(out, Object({{"found", "true"}, {"asked", Num(asked)}, {"gone", Bool(gone)},
-                            {"longest_ms", Num(static_cast<long long>(longest))},
-                            {"longest_at_ms", Num(static_cast<long long>(longestAt))},
-                            {"watched_ms", Num(static_cast<long long>(NowMs() - first))},
+  return Write(out, Object({{"found", "true"}, {"asked", Num(static_cast<double>(asked))}, {"gone", Bool(gone)},
+                            {"longest_ms", Num(longest)}, {"watched_ms", Num(NowMs() - first)},
                             {"slow", Array(slow)}}));
 }
 

@@ -125,10 +125,6 @@ def test_signing_verifies_against_its_ca_and_a_changed_byte_fails(pki, tmp_path)
     data[0x400] ^= 0x01
     tampered.write_bytes(data)
     assert not verify(tampered, pki / "ca.pem")
-    # A chain ending in another root is not the vendor's.
-    other = tmp_path / "other"
-    subprocess.run(["bash", REPO / "tests/release/make-test-pki.sh", other], check=True)
-    assert not verify(signed, other / "ca.pem")
 
 
 def test_the_password_comes_from_the_environment_and_a_wrong_one_signs_nothing(pki, tmp_path):

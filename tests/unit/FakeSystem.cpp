@@ -92,7 +92,6 @@ std::vector<std::uint8_t> FakeInet::GetChunk(std::int32_t size) {
   std::vector<std::uint8_t> piece(body.begin() + static_cast<std::ptrdiff_t>(offset),
                                   body.begin() + static_cast<std::ptrdiff_t>(offset + n));
   offset += n;
-  chunkSizes.push_back(n);
   return piece;
 }
 

@@ -76,10 +76,7 @@ class FakeInet : public Inet {
   void Execute(const std::wstring& url, const std::wstring& operation) override {
     executed.push_back(url + L" " + operation);
   }
-  std::wstring GetHeader(const std::wstring& name) override {
-    headerAsked.push_back(name);
-    return contentLength;
-  }
+  std::wstring GetHeader(const std::wstring&) override { return contentLength; }
   std::vector<std::uint8_t> GetChunk(std::int32_t size) override;
   std::optional<std::string> FetchBytes(const std::wstring& url, std::size_t cap) override {
     requested.push_back(url);
@@ -100,8 +97,7 @@ class FakeInet : public Inet {
   std::map<std::wstring, std::wstring> pages;
   std::map<std::wstring, std::string> files;  // FetchBytes answers
   std::vector<BodyCheck> expected;
-  std::vector<std::wstring> requested, executed, headerAsked;
-  std::vector<std::size_t> chunkSizes;
+  std::vector<std::wstring> requested, executed;
   std::string body;
   std::wstring contentLength;
   std::size_t offset = 0;

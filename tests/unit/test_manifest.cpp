@@ -42,13 +42,4 @@ TEST(Manifest, SplitGivesOneMoreElementThanSeparators) {
   EXPECT_EQ(SplitList(L"a||b|"), (std::vector<std::wstring>{L"a", L"", L"b", L""}));
 }
 
-TEST(Manifest, ServerNamesEndInTxtWhileLocalNamesKeepTheirExtensions) {
-  for (const auto& entry : kManifestEntries) {
-    const std::wstring server = entry.serverPath, name = entry.displayName;
-    EXPECT_EQ(server.substr(server.size() - 4), L".txt");
-    EXPECT_EQ(server.front(), L'/');
-    EXPECT_NE(name.substr(name.size() - 4), L".txt");
-  }
-}
-
 }  // namespace norq

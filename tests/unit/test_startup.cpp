@@ -5,18 +5,25 @@ namespace norq::test {
 
 using Startup = FormTest;
 
-TEST_F(Startup, WithoutTheOemMarkerOnlyTheMessageShowsAndNothingIsWritten) {
-  sys.files.clear();
-  EXPECT_TRUE(Load());
-  EXPECT_EQ(sys.log, (std::vector<std::wstring>{L"msgbox Quovexa 16 请先解压，而后再安装！", L"end program"}));
-  EXPECT_FALSE(sys.formShownAtMsgBox);
-  EXPECT_TRUE(inet2.requested.empty());
-}
-
-TEST_F(Startup, HiddenMarkerCountsAsMissing) {
-  sys.files[L"C:\\pkg\\norqoem.dat"].attributes = kAttrHidden;
-  EXPECT_TRUE(Load());
-  EXPECT_EQ(sys.log.front(), L"msgbox Quovexa 16 请先解压，而后再安装！");
+// Only a plain file counts as the OEM marker: hidden, system or a folder is "not unpacked".
+TEST_F(Startup, WithoutAPlainOemMarkerOnlyTheMessageShowsAndNothingIsWritten) {
+  const struct {
+    const char* what;
+    unsigned attributes;
+    bool folder, present;
+  } cases[] = {{"absent", 0, false, false}, {"hidden", kAttrHidden, false, true},
+               {"system", kAttrSystem, false, true}, {"folder", 0, true, true}};
+  for (const auto& c : cases) {
+    FakeSystem s;
+    FakeInet i1, i2;
+    if (c.present) s.files[L"C:\\pkg\\norqoem.dat"] = {L"x\r\n", "", c.attributes, c.folder};
+    FrmUpdate f(s, i1, i2);
+    s.formShown = [&] { return f.controls().FormShown(); };
+    EXPECT_TRUE(Ends([&] { f.Form_Load(); })) << c.what;
+    EXPECT_EQ(s.log, (std::vector<std::wstring>{L"msgbox Quovexa 16 请先解压，而后再安装！", L"end program"})) << c.what;
+    EXPECT_FALSE(s.formShownAtMsgBox) << c.what;
+    EXPECT_TRUE(i2.requested.empty()) << c.what;
+  }
 }
 
 TEST_F(Startup, NormalStartWritesMarkersInOrderAndReadiesTheButton) {
@@ -108,26 +115,21 @@ TEST_F(Startup, RunningProductIsEndedBeforeTheCommandLineIsRead) {
   EXPECT_EQ(sys.windows.begin()->second.first, L"norq 2");
 }
 
-TEST(KillProcessByTitle, StopsAtAProcessItCannotOpenOrEnd) {
-  FakeSystem sys;
-  sys.windows = {{1, {L"norq", 100}}, {2, {L"norq", 200}}};
-  sys.cannotOpen = {100};
-  KillProcessByTitle(sys, L"norq");
-  EXPECT_EQ(sys.windows.size(), 2u);
-  EXPECT_EQ(sys.findCalls, 1);
-
-  sys.cannotOpen.clear();
-  sys.cannotEnd = {100};
-  KillProcessByTitle(sys, L"norq");
-  EXPECT_EQ(sys.findCalls, 2);  // a process whose ending fails cannot hold the loop
-}
-
-TEST(KillProcessByTitle, EndsEveryOwnerOfTheTitleAndNoOther) {
+TEST(KillProcessByTitle, EndsEveryOwnerOfTheTitleAndStopsAtOneItCannotEnd) {
   FakeSystem sys;
   sys.windows = {{1, {L"norq", 100}}, {2, {L"norq", 200}}, {3, {L"norqx", 300}}};
   KillProcessByTitle(sys, L"norq");
   EXPECT_EQ(sys.log, (std::vector<std::wstring>{L"end 100", L"end 200"}));
-  EXPECT_EQ(sys.findCalls, 3);
+
+  sys.windows = {{1, {L"norq", 100}}, {2, {L"norq", 200}}};
+  sys.cannotOpen = {100};
+  KillProcessByTitle(sys, L"norq");
+  EXPECT_EQ(sys.windows.size(), 2u);
+  sys.cannotOpen.clear();
+  sys.cannotEnd = {100};
+  const int finds = sys.findCalls;
+  KillProcessByTitle(sys, L"norq");
+  EXPECT_EQ(sys.findCalls, finds + 1);  // a process whose ending fails cannot hold the loop
 }
 
 }  // namespace norq::test
