@@ -72,7 +72,6 @@ def __getattr__(name: str):
 
 
 def wait_until(check, timeout: float, what: str, interval: float = 0.1):
-    """Polls `check` until it returns something truthy, and returns that."""
     deadline = time.monotonic() + timeout
     while not (value := check()):
         if time.monotonic() >= deadline:
@@ -93,15 +92,6 @@ def on_z(path: Path) -> str:
 
 def close_to(colour, expected, tolerance: int = 0) -> bool:
     return all(abs(a - b) <= tolerance for a, b in zip(colour, expected))
-
-
-def started_processes(trace: str) -> list[str]:
-    """Every command line a `WINEDEBUG=trace+process` log shows being started, in order."""
-    # Wine's debugstr_w writes \n \r \t \" \\ and \XXXX for what is not printable ASCII.
-    def unescape(m):
-        return chr(int(m[1], 16)) if len(m[1]) == 4 else {"n": "\n", "r": "\r", "t": "\t"}.get(m[1], m[1])
-    return [re.sub(r"\\([0-9a-fA-F]{4}|.)", unescape, m[1])
-            for m in re.finditer(r'CreateProcessInternalW .*?cmdline L"((?:[^"\\]|\\.)*)"', trace)]
 
 
 class Display:
@@ -393,7 +383,6 @@ class Installer:
         self.prefix, self.process, self.logdir, self.trace_path = prefix, process, logdir, trace
 
     def main_window(self) -> WindowDump | None:
-        """The main window as the probe sees it, if it is shown."""
         code, data = self.prefix.probe("dump", MAIN_CAPTION, "{out}")
         return WindowDump(data) if code == 0 and data["visible"] else None
 
@@ -462,8 +451,13 @@ class Installer:
                                f"before showing {what}; logs in {self.logdir}")
 
     def started_processes(self) -> list[str]:
-        """The command lines it started, from its trace (start it with trace=True)."""
-        return started_processes(self.trace_path.read_text(encoding="utf-8", errors="replace"))
+        """The command lines it started, in order, from its trace (start it with trace=True)."""
+        trace = self.trace_path.read_text(encoding="utf-8", errors="replace")
+        # Wine's debugstr_w writes \n \r \t \" \\ and \XXXX for what is not printable ASCII.
+        def unescape(m):
+            return chr(int(m[1], 16)) if len(m[1]) == 4 else {"n": "\n", "r": "\r", "t": "\t"}.get(m[1], m[1])
+        return [re.sub(r"\\([0-9a-fA-F]{4}|.)", unescape, m[1])
+                for m in re.finditer(r'CreateProcessInternalW .*?cmdline L"((?:[^"\\]|\\.)*)"', trace)]
 
 
 class Machine:
@@ -514,7 +508,6 @@ class Machine:
         return {e.name for e in self.d_folder.iterdir()}
 
     def finish(self) -> None:
-        """Ends what the case left running and removes what it wrote."""
         for installer in self.installers:
             installer.kill()
         # Wine removes a killed installer's delete-on-close temporaries a moment after the
