@@ -17,7 +17,6 @@ import re
 import shutil
 import socket
 import subprocess
-import threading
 import time
 from collections import Counter
 from pathlib import Path, PureWindowsPath
@@ -68,6 +67,9 @@ def __getattr__(name: str):
         return tuple(file for file, _, where in manifest() if where == "system")
     if name == "SERVER_PATHS":  # every file's server path, in the installer's order
         return {file: path for file, path, _ in manifest()}
+    if name == "SilentServer":  # its home is with the other servers, which import this module
+        from servers import SilentServer
+        return SilentServer
     raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
 
 
@@ -328,41 +330,6 @@ class WinePrefix:
                 shutil.rmtree(entry)
             else:
                 entry.unlink(missing_ok=True)
-
-
-class SilentServer:
-    """A loopback host that accepts connections and never answers: a request to it
-    stays pending until the client's own time-out."""
-
-    def __init__(self, port: int):
-        self.port, self.held = port, []
-
-    def __enter__(self) -> "SilentServer":
-        self.listener = socket.socket()
-        self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        try:
-            self.listener.bind(("127.0.0.1", self.port))
-        except OSError as error:
-            self.listener.close()
-            raise HarnessError(f"cannot listen on 127.0.0.1:{self.port} ({error}); {NAMESPACE_HINT}") from None
-        self.listener.listen(16)
-        threading.Thread(target=self._hold, daemon=True).start()
-        return self
-
-    def _hold(self) -> None:
-        with contextlib.suppress(OSError):  # the listener was shut
-            while True:
-                self.held.append(self.listener.accept()[0])
-
-    @property
-    def connections(self) -> int:
-        return len(self.held)
-
-    def __exit__(self, *exc) -> None:
-        self.listener.shutdown(socket.SHUT_RDWR)  # wakes the blocked accept
-        self.listener.close()
-        for connection in self.held:
-            connection.close()
 
 
 def port_taken(port: int) -> bool:

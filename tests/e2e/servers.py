@@ -40,7 +40,9 @@ class _Handler(BaseHTTPRequestHandler):
         # self.path has a leading "//" folded to "/"; the request line has it as sent.
         path = self.requestline.split(" ")[1]
         self.server.log.append(f"GET {path}")
-        b = self.server.answers.get(path, {"status": 404, "body": "not found"})
+        b = self.server.answers.get(path, self.server.unlisted)
+        if b.get("silent"):
+            return self.hang()
         chunked = bool(b.get("chunked"))
         self.send_response(b.get("status", 200))
         # The body as a file, so that a large one is never held in memory.
@@ -93,7 +95,7 @@ class ScriptedServer:
         except OSError as error:
             raise HarnessError(f"the scripted server cannot listen on port {port} ({error}); {NAMESPACE_HINT}") from None
         self.server.daemon_threads, self.server.stopping = True, False
-        self.server.answers, self.server.log = {}, []
+        self.server.answers, self.server.log, self.server.unlisted = {}, [], {"status": 404, "body": "not found"}
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
 
     @property
@@ -110,6 +112,25 @@ class ScriptedServer:
         self.server.stopping = True
         self.server.shutdown()
         self.server.server_close()
+
+
+class SilentServer(ScriptedServer):
+    """A loopback host that takes every request and never answers: it stays pending
+    until the client's own time-out."""
+
+    def __init__(self, port: int):
+        super().__init__(Path(), port)
+        self.server.unlisted = {"silent": True}
+
+    def __enter__(self) -> "SilentServer":
+        return self
+
+    def __exit__(self, *exc) -> None:
+        self.stop()
+
+    @property
+    def connections(self) -> int:
+        return len(self.requests())
 
 
 def publish(components: Path, base: str, out: Path) -> str:
