@@ -38,19 +38,14 @@ constexpr int kMessageBoxStaticId = 0xFFFF;
   throw std::runtime_error(std::string(call) + " failed, error " + std::to_string(error));
 }
 
-// Control characters are escaped so that a test sees a label's line breaks exactly.
+// Everything but printable ASCII is escaped, UTF-16 unit by unit as JSON allows, so that a
+// test sees a label's line breaks exactly.
 std::string Str(std::wstring_view text) {
-  std::string utf8(text.size() * 3, '\0');
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(),
-                                         static_cast<int>(utf8.size()), nullptr, nullptr);
-  if (size <= 0 && !text.empty()) Fail("WideCharToMultiByte");
-  utf8.resize(static_cast<size_t>(size));
   std::string out = "\"";
-  for (char c : utf8) {
+  for (const wchar_t c : text) {
     char escaped[8];
-    const bool plain = static_cast<unsigned char>(c) >= 0x20 && c != '"' && c != '\\';
-    if (!plain) std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-    out += plain ? std::string(1, c) : escaped;
+    std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+    out += c >= 0x20 && c < 0x7F && c != L'"' && c != L'\\' ? std::string(1, static_cast<char>(c)) : escaped;
   }
   return out + "\"";
 }
