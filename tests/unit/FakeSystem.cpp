@@ -53,7 +53,6 @@ std::unique_ptr<TargetFile> FakeSystem::CreateTarget(const std::wstring& path) {
 }
 
 std::uintptr_t FakeSystem::FindTopWindow(const std::wstring& title) {
-  ++findCalls;
   for (const auto& [handle, window] : windows) {
     if (window.first == title) return handle;
   }

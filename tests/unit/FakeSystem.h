@@ -54,7 +54,6 @@ class FakeSystem : public System {
   std::size_t failTargetAfter = SIZE_MAX;  // bytes a target accepts before a write fails
   std::map<std::uintptr_t, std::pair<std::wstring, std::uint32_t>> windows;  // handle -> title, process
   std::set<std::uint32_t> cannotOpen, cannotEnd;
-  int findCalls = 0;
   std::wstring systemDir = L"C:\\Windows\\system32";
   std::wstring appPath = L"C:\\pkg";
   std::wstring commandLine;

@@ -6,20 +6,15 @@
 
 namespace norq {
 
-TEST(Layout, DesignedSizesInPixels) {
-  EXPECT_EQ(TwipsToPixels(kFormScaleWidth, 96), 413);
-  EXPECT_EQ(TwipsToPixels(kFormScaleHeight, 96), 263);
-  EXPECT_EQ(TwipsToPixels(-120, 96), -8);
-  EXPECT_EQ(TwipsToPixels(kFormScaleWidth, 120), 516);
-  EXPECT_EQ(TwipsToPixels(kFormScaleWidth, 144), 620);
-}
-
-TEST(Layout, ContainersComeBeforeTheirControlsAndIdsAreUnique) {
+TEST(Layout, DesignedSizesInPixelsAndContainersBeforeTheirControls) {
+  const struct {
+    int twips, dpi, pixels;
+  } sizes[] = {{kFormScaleWidth, 96, 413}, {kFormScaleHeight, 96, 263}, {-120, 96, -8},
+               {kFormScaleWidth, 120, 516}, {kFormScaleWidth, 144, 620}};
+  for (const auto& c : sizes) EXPECT_EQ(TwipsToPixels(c.twips, c.dpi), c.pixels) << c.twips << " at " << c.dpi;
   std::set<ControlId> seen;
   for (const auto& spec : kLayout) {
-    if (spec.parent != ControlId::None) {
-      EXPECT_TRUE(seen.count(spec.parent)) << static_cast<int>(spec.id);
-    }
+    EXPECT_TRUE(spec.parent == ControlId::None || seen.count(spec.parent)) << static_cast<int>(spec.id);
     EXPECT_TRUE(seen.insert(spec.id).second);
   }
 }

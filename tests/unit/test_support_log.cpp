@@ -1,6 +1,5 @@
 #include "FormFixture.h"
 #include "core/Text.h"
-#include "ui/EventGuard.h"
 
 namespace norq::test {
 
@@ -39,17 +38,9 @@ TEST_F(SupportLog, AFailedRunTellsEachStepAndWhy) {
   }));
 }
 
-TEST_F(SupportLog, AnErrorIsLoggedWithItsCodeBeforeTheReportAndTheEnd) {
-  EXPECT_THROW(RunEvent(sys, [] { throw RuntimeError(ErrorNumber::DiskFull, L"WriteFile C:\\x.tmp", 112); }),
-               ProgramEnded);
-  EXPECT_EQ(sys.supportLog, (std::vector<std::wstring>{L"error 61 (磁盘已满): WriteFile C:\\x.tmp, Win32 code 112",
-                                                       L"end: after the error above"}));
-}
-
 TEST(OneLine, EscapesControlCharactersOnly) {
   EXPECT_EQ(OneLine(L"http://a.test/\r\n"), L"http://a.test/\\r\\n");
   EXPECT_EQ(OneLine(L"测试\t版\x1b\x7f"), L"测试\\t版\\x1b\\x7f");
-  EXPECT_EQ(OneLine(L""), L"");
 }
 
 }  // namespace norq::test

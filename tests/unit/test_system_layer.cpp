@@ -20,19 +20,11 @@ TEST(ExistenceTest, CountsPlainFilesAndWhatTheMaskAdmits) {
     unsigned mask;
     bool present;
   } cases[] = {
-      {kArchive, kAttrNormal, true},
-      {kReadOnly, kAttrNormal, true},
-      {0x80, kAttrNormal, true},  // FILE_ATTRIBUTE_NORMAL
-      {H, kAttrNormal, false},
-      {H, kAttrHidden, true},
-      {H | kReadOnly, kAttrReadOnly, false},
-      {S, kAttrNormal, false},
-      {S, kAttrSystem, true},
-      {S, kAttrHidden, false},
-      {H | S, kAttrHidden, false},
-      {H | S, kAttrHidden | kAttrSystem, true},
-      {D, kAttrNormal, false},
-      {D | H, kAttrHidden | kAttrSystem, false},
+      {kArchive, kAttrNormal, true}, {kReadOnly, kAttrNormal, true}, {0x80, kAttrNormal, true},  // 0x80: NORMAL
+      {H, kAttrNormal, false},       {H, kAttrHidden, true},         {H | kReadOnly, kAttrReadOnly, false},
+      {S, kAttrNormal, false},       {S, kAttrSystem, true},         {S, kAttrHidden, false},
+      {H | S, kAttrHidden, false},   {H | S, kAttrHidden | kAttrSystem, true},
+      {D, kAttrNormal, false},       {D | H, kAttrHidden | kAttrSystem, false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(CountsAsPresent(c.attributes, c.mask), c.present) << std::hex << c.attributes << " mask " << c.mask;
@@ -56,8 +48,7 @@ TEST(Waits, ASplitWaitEndsWithTheWholeOneAndForeverStaysForever) {
     std::uint64_t spent;
     std::uint32_t left;
   } cases[] = {
-      {2000, 0, 2000},        {2000, 1999, 1},       {2000, 2000, 0},
-      {2000, 1u << 20, 0},    {kWaitForever, 0, kWaitForever},
+      {2000, 0, 2000}, {2000, 1999, 1}, {2000, 2000, 0}, {2000, 1u << 20, 0}, {kWaitForever, 0, kWaitForever},
       {kWaitForever, 5'000'000'000ull, kWaitForever},  // longer than the timeout's own range
       {kWaitForever - 1, 5'000'000'000ull, 0},
   };
@@ -72,12 +63,8 @@ TEST(ProgramStart, ABareNameRunsFromTheSystemFolderAPathAsGiven) {
       {L"cmd.exe /c regsvr32/s \"C:\\x.dll\"", L"C:\\Windows\\system32\\cmd.exe"},
       {L"\"regsvr32\" /s x.dll", L"C:\\Windows\\system32\\regsvr32.exe"},
       {L"  cmd /c", L"C:\\Windows\\system32\\cmd.exe"},
-      {L"C:\\pkg\\cmd.exe /c", L""},
-      {L"\"C:\\My Files\\setup.exe\"", L""},
-      {L".\\cmd.exe", L""},
-      {L"sub/cmd.exe", L""},
-      {L"C:cmd.exe", L""},
-      {L"", L""},
+      {L"C:\\pkg\\cmd.exe /c", L""}, {L"\"C:\\My Files\\setup.exe\"", L""}, {L".\\cmd.exe", L""},
+      {L"sub/cmd.exe", L""},        {L"C:cmd.exe", L""},                     {L"", L""},
   };
   for (const auto& c : cases) {
     const std::wstring bare = BareProgramName(c.commandLine);
@@ -92,8 +79,7 @@ TEST(ProgramFolder, IsTheModulePathUpToItsLastSeparatorRootsKeepTheirs) {
   } cases[] = {
       {L"C:\\pkg\\norq_installer.exe", L"C:\\pkg"},
       {L"C:\\My Files\\a\\norq_installer.exe", L"C:\\My Files\\a"},
-      {L"C:\\norq_installer.exe", L"C:\\"},
-      {L"\\\\?\\C:\\norq_installer.exe", L"\\\\?\\C:\\"},
+      {L"C:\\norq_installer.exe", L"C:\\"}, {L"\\\\?\\C:\\norq_installer.exe", L"\\\\?\\C:\\"},
       {L"\\\\?\\C:\\pkg\\norq_installer.exe", L"\\\\?\\C:\\pkg"},
       {L"\\\\server\\share\\norq_installer.exe", L"\\\\server\\share"},
       {L"norq_installer.exe", L""},
@@ -136,15 +122,6 @@ TEST(TargetFile, TheRenameNamesTheTargetAsTheFileSystemDoes) {
   for (const auto& c : cases) EXPECT_EQ(FileSystemName(c.path), c.name) << c.path;
 }
 
-TEST(MarkerLine, IsTheEncodedTextThenCrLfAndReadsBackWhole) {
-  const std::string cases[] = {"http://dl.example.test:8080", "\xd1\xdd\xca\xbe\xb0\xe6", "", "a\nb"};
-  for (const auto& text : cases) {
-    const std::string bytes = TextLineBytes(text);
-    EXPECT_EQ(bytes, text + "\r\n");
-    EXPECT_EQ(FirstLine(bytes), text);
-  }
-}
-
 TEST(SupportLogFile, EachLineIsStampedEscapedUtf8EndingInCrLf) {
   const LogStamp stamp{2026, 3, 7, 9, 5, 1, 42, 1234};
   EXPECT_EQ(SupportLogLine(stamp, L"OEM name: 测试版"),
@@ -154,8 +131,7 @@ TEST(SupportLogFile, EachLineIsStampedEscapedUtf8EndingInCrLf) {
     std::wstring text;
     std::string utf8;
   } cases[] = {
-      {L"abc", "abc"},
-      {L"\x00e9", "\xc3\xa9"},
+      {L"abc", "abc"}, {L"\x00e9", "\xc3\xa9"},
       {{wchar_t(0xD83D), wchar_t(0xDE00)}, "\xf0\x9f\x98\x80"},  // a pair from UTF-16
       {{wchar_t(0xD83D), L'x'}, "\xef\xbf\xbdx"},                 // a lone half
       {{wchar_t(0xDE00)}, "\xef\xbf\xbd"},
@@ -164,10 +140,8 @@ TEST(SupportLogFile, EachLineIsStampedEscapedUtf8EndingInCrLf) {
 }
 
 TEST(SupportLogFile, AFileOverOneMegabyteMakesWayForANewOne) {
-  EXPECT_FALSE(SupportLogIsFull(0));
-  EXPECT_FALSE(SupportLogIsFull(1 << 20));
-  EXPECT_TRUE(SupportLogIsFull((1 << 20) + 1));
-  EXPECT_TRUE(SupportLogIsFull(5'000'000'000ull));
+  for (std::uint64_t size : {0ull, 1ull << 20}) EXPECT_FALSE(SupportLogIsFull(size)) << size;
+  for (std::uint64_t size : {(1ull << 20) + 1, 5'000'000'000ull}) EXPECT_TRUE(SupportLogIsFull(size)) << size;
   EXPECT_EQ(OlderSupportLog(L"C:\\Temp\\norq_installer.log"), L"C:\\Temp\\norq_installer.log.1");
 }
 
@@ -176,12 +150,10 @@ TEST(FileError, EachWin32CodeGivesTheNumberTheUserHasAlwaysSeen) {
     std::uint32_t win32;
     ErrorNumber number;
   } cases[] = {
-      {2, ErrorNumber::FileNotFound},       {3, ErrorNumber::PathNotFound},
-      {5, ErrorNumber::PermissionDenied},   {19, ErrorNumber::PermissionDenied},
-      {32, ErrorNumber::PermissionDenied},  {15, ErrorNumber::DiskNotReady},
-      {21, ErrorNumber::DiskNotReady},      {39, ErrorNumber::DiskFull},
-      {112, ErrorNumber::DiskFull},         {123, ErrorNumber::BadFileName},
-      {1, ErrorNumber::PathFileAccess},     {1359, ErrorNumber::PathFileAccess},
+      {2, ErrorNumber::FileNotFound},      {3, ErrorNumber::PathNotFound},      {5, ErrorNumber::PermissionDenied},
+      {19, ErrorNumber::PermissionDenied}, {32, ErrorNumber::PermissionDenied}, {15, ErrorNumber::DiskNotReady},
+      {21, ErrorNumber::DiskNotReady},     {39, ErrorNumber::DiskFull},         {112, ErrorNumber::DiskFull},
+      {123, ErrorNumber::BadFileName},     {1, ErrorNumber::PathFileAccess},    {1359, ErrorNumber::PathFileAccess},
   };
   for (const auto& c : cases) EXPECT_EQ(FileErrorFor(c.win32), c.number) << c.win32;
 }
