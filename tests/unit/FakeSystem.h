@@ -1,6 +1,7 @@
 #pragma once
 // Fakes of the two seams for driving the window's handlers on Linux. Files
 // hold wide text as written; processes and windows are plain tables.
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/RuntimeError.h"
 #include "platform/Inet.h"
 #include "platform/System.h"
 
@@ -25,29 +27,62 @@ struct FakeFile {
 
 class FakeSystem : public System {
  public:
-  bool FileExists(const std::wstring& path, unsigned attrMask) override;
-  std::wstring ReadTextLine(const std::wstring& path) override;
-  void WriteTextLine(const std::wstring& path, const std::wstring& text) override;
+  bool FileExists(const std::wstring& path, unsigned attrMask) override {
+    auto it = files.find(path);
+    if (it == files.end() || it->second.folder) return false;
+    return (it->second.attributes & (kAttrHidden | kAttrSystem) & ~attrMask) == 0;
+  }
+  std::wstring ReadTextLine(const std::wstring& path) override {
+    auto it = files.find(path);
+    if (it == files.end()) throw RuntimeError(ErrorNumber::FileNotFound, path);
+    return it->second.text.substr(0, it->second.text.find(L'\r'));
+  }
+  void WriteTextLine(const std::wstring& path, const std::wstring& text) override {
+    if (unwritable.count(path)) throw RuntimeError(ErrorNumber::DiskNotReady, path);
+    files[path].text = text + L"\r\n";
+    log.push_back(L"write " + path);
+  }
   std::unique_ptr<TargetFile> CreateTarget(const std::wstring& path) override;
   void StartHidden(const std::wstring& commandLine) override { log.push_back(L"start " + commandLine); }
   std::int32_t ShellOpen(const std::wstring& path) override {
     log.push_back(L"open " + path);
     return 42;
   }
-  std::uintptr_t FindTopWindow(const std::wstring& title) override;
+  std::uintptr_t FindTopWindow(const std::wstring& title) override {
+    for (const auto& [handle, window] : windows) {
+      if (window.first == title) return handle;
+    }
+    return 0;
+  }
   std::uint32_t WindowProcessId(std::uintptr_t window) override { return windows.at(window).second; }
-  EndProcessResult EndProcess(std::uint32_t processId) override;
+  EndProcessResult EndProcess(std::uint32_t processId) override {
+    if (cannotOpen.count(processId)) return EndProcessResult::CannotOpen;
+    log.push_back(L"end " + std::to_wstring(processId));
+    if (cannotEnd.count(processId)) return EndProcessResult::TerminateFailed;
+    std::erase_if(windows, [&](const auto& entry) { return entry.second.second == processId; });
+    return EndProcessResult::Ended;
+  }
   std::wstring GetSpecialFolder(int csidl) override { return csidl == 37 ? systemDir : L""; }
   std::wstring AppPath() override { return appPath; }
   std::wstring CommandLine() override { return commandLine; }
   // Verifies when every byte of the signature is SignatureByte(message) and
   // the key is `trustedKey`: enough to tell a signed index from others.
   static std::uint8_t SignatureByte(std::string_view message) { return static_cast<std::uint8_t>(message.size() % 100 + 1); }
-  bool VerifySignature(const P256PublicKey& key, std::string_view message, const P256Signature& signature) override;
+  bool VerifySignature(const P256PublicKey& key, std::string_view message, const P256Signature& signature) override {
+    return key == trustedKey && std::all_of(signature.begin(), signature.end(),
+                                            [&](std::uint8_t byte) { return byte == SignatureByte(message); });
+  }
   void KeepAnswering() override { ++keepAnswering; }
   void Log(const std::wstring& line) noexcept override { supportLog.push_back(line); }
-  int MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) override;
-  [[noreturn]] void End() override;
+  int MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) override {
+    if (formShown) formShownAtMsgBox = formShown();
+    log.push_back(L"msgbox " + title + L" " + std::to_wstring(style) + L" " + text);
+    return 1;
+  }
+  [[noreturn]] void End() override {
+    log.push_back(L"end program");
+    throw ProgramEnded{};
+  }
 
   std::map<std::wstring, FakeFile> files;
   std::set<std::wstring> unwritable;       // writes there fail like a missing drive
@@ -65,6 +100,31 @@ class FakeSystem : public System {
   int keepAnswering = 0;
 };
 
+// Keeps what is appended until Commit, as the real target does beside its file.
+class FakeTarget : public TargetFile {
+ public:
+  FakeTarget(FakeSystem& system, std::wstring path) : system_(system), path_(std::move(path)) {}
+  void Append(const std::uint8_t* data, std::size_t size) override {
+    if (pending_.size() + size > system_.failTargetAfter) throw RuntimeError(ErrorNumber::DiskFull, path_);
+    pending_.append(reinterpret_cast<const char*>(data), size);
+  }
+  void Commit() override {
+    auto& file = system_.files[path_];
+    file.bytes = pending_;
+    file.folder = false;
+  }
+
+ private:
+  FakeSystem& system_;
+  std::wstring path_;
+  std::string pending_;
+};
+
+inline std::unique_ptr<TargetFile> FakeSystem::CreateTarget(const std::wstring& path) {
+  if (unwritable.count(path)) throw RuntimeError(ErrorNumber::PermissionDenied, path);
+  return std::make_unique<FakeTarget>(*this, path);
+}
+
 class FakeInet : public Inet {
  public:
   std::wstring OpenURL(const std::wstring& url) override {
@@ -76,7 +136,11 @@ class FakeInet : public Inet {
     executed.push_back(url + L" " + operation);
   }
   std::wstring GetHeader(const std::wstring&) override { return contentLength; }
-  std::vector<std::uint8_t> GetChunk(std::int32_t size) override;
+  std::vector<std::uint8_t> GetChunk(std::int32_t size) override {
+    const auto n = std::min<std::size_t>(static_cast<std::size_t>(size), body.size() - offset);
+    offset += n;
+    return {body.begin() + static_cast<std::ptrdiff_t>(offset - n), body.begin() + static_cast<std::ptrdiff_t>(offset)};
+  }
   std::optional<std::string> FetchBytes(const std::wstring& url, std::size_t cap) override {
     requested.push_back(url);
     auto it = files.find(url);

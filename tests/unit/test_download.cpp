@@ -76,11 +76,7 @@ TEST_F(Download, StatesSetTheLineAndResponseReceivedNamesTheEntry) {
 // Sizes around the 1024-byte pieces the body is saved in: every byte lands once,
 // in order, and the percentage never passes the whole.
 TEST_F(Download, BodyIsSavedWholeAndProgressNeverPassesTheWhole) {
-  const struct {
-    std::size_t size;
-    const wchar_t* declared;
-    std::vector<std::wstring> percentages;
-  } cases[] = {
+  const struct { std::size_t size; const wchar_t* declared; std::vector<std::wstring> percentages; } cases[] = {
       {2500, L"2500", {L"41%", L"82%", L"100%"}},
       {1025, L"1025", {L"100%"}},  // the one-byte last piece is still written
       {1024, L"1024", {L"100%"}},

@@ -27,10 +27,7 @@ struct Recorder : FakeSystem {
 }  // namespace
 
 TEST(RunEvent, AFailureIsLoggedReportedAndEndsTheProgramInThatOrder) {
-  const struct {
-    std::function<void()> handler;
-    std::wstring logged, reported;
-  } cases[] = {
+  const struct { std::function<void()> handler; std::wstring logged, reported; } cases[] = {
       {[] { throw RuntimeError(ErrorNumber::DiskFull, L"WriteFile C:\\x.tmp", 112); },
        L"61 (磁盘已满): WriteFile C:\\x.tmp, Win32 code 112", L"61':\n\n磁盘已满\n\nWriteFile C:\\x.tmp (112)"},
       {[] { throw std::bad_alloc(); }, L"7 (", L"7':\n\n内存溢出"},

@@ -51,9 +51,7 @@ TEST_F(Startup, ExistingOemCopiesStayAndMissingDrivesAreSkipped) {
 
 TEST(StartupServer, ReplyLengthBoundsOnBothPages) {
   const std::wstring r15(15, L'a'), r16(16, L'b'), r49(49, L'c'), r50(50, L'd');
-  const struct {
-    std::wstring primary, secondary, accepted;
-  } cases[] = {
+  const struct { std::wstring primary, secondary, accepted; } cases[] = {
       {r15, r16, r16}, {r16, r49, r16}, {r49, r16, r49}, {r50, r49, r49}, {L"", r16, r16},
       {L"http://a.test/x|y.example", r16, r16},  // a "|" would shift the manifest's lists
       {L"http://dl.example.test/\r\n", r16, L"http://dl.example.test/\r\n"},

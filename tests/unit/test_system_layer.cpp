@@ -15,11 +15,7 @@ namespace norq {
 TEST(ExistenceTest, CountsPlainFilesAndWhatTheMaskAdmits) {
   // The system's attribute bits, written out: a wrong bit in the rule fails here.
   constexpr std::uint32_t kReadOnly = 0x1, H = 0x2, S = 0x4, D = 0x10, kArchive = 0x20;
-  const struct {
-    std::uint32_t attributes;
-    unsigned mask;
-    bool present;
-  } cases[] = {
+  const struct { std::uint32_t attributes; unsigned mask; bool present; } cases[] = {
       {kArchive, kAttrNormal, true}, {kReadOnly, kAttrNormal, true}, {0x80, kAttrNormal, true},  // 0x80: NORMAL
       {H, kAttrNormal, false},       {H, kAttrHidden, true},         {H | kReadOnly, kAttrReadOnly, false},
       {S, kAttrNormal, false},       {S, kAttrSystem, true},         {S, kAttrHidden, false},
@@ -43,11 +39,7 @@ TEST(TargetFile, OnlyATakenNameIsWorthAnotherName) {
 }
 
 TEST(Waits, ASplitWaitEndsWithTheWholeOneAndForeverStaysForever) {
-  const struct {
-    std::uint32_t timeout;
-    std::uint64_t spent;
-    std::uint32_t left;
-  } cases[] = {
+  const struct { std::uint32_t timeout; std::uint64_t spent; std::uint32_t left; } cases[] = {
       {2000, 0, 2000}, {2000, 1999, 1}, {2000, 2000, 0}, {2000, 1u << 20, 0}, {kWaitForever, 0, kWaitForever},
       {kWaitForever, 5'000'000'000ull, kWaitForever},  // longer than the timeout's own range
       {kWaitForever - 1, 5'000'000'000ull, 0},
@@ -74,9 +66,7 @@ TEST(ProgramStart, ABareNameRunsFromTheSystemFolderAPathAsGiven) {
 }
 
 TEST(ProgramFolder, IsTheModulePathUpToItsLastSeparatorRootsKeepTheirs) {
-  const struct {
-    std::wstring module, folder;
-  } cases[] = {
+  const struct { std::wstring module, folder; } cases[] = {
       {L"C:\\pkg\\norq_installer.exe", L"C:\\pkg"},
       {L"C:\\My Files\\a\\norq_installer.exe", L"C:\\My Files\\a"},
       {L"C:\\norq_installer.exe", L"C:\\"}, {L"\\\\?\\C:\\norq_installer.exe", L"\\\\?\\C:\\"},
@@ -88,9 +78,7 @@ TEST(ProgramFolder, IsTheModulePathUpToItsLastSeparatorRootsKeepTheirs) {
 }
 
 TEST(PathBuffer, GrowsUntilThePathFitsAndStopsAtTheLimit) {
-  const struct {
-    std::size_t answer, size, next;
-  } cases[] = {
+  const struct { std::size_t answer, size, next; } cases[] = {
       {12, 260, 0},       {259, 260, 0},         // fit: the answer is the length
       {260, 260, 520},                           // cut short, filling the buffer
       {300, 260, 520},    {1000, 260, 1000},     // the size the call needs
@@ -111,9 +99,7 @@ TEST(TargetFile, TheTemporaryLiesBesideTheTargetWithANameOfItsOwn) {
 }
 
 TEST(TargetFile, TheRenameNamesTheTargetAsTheFileSystemDoes) {
-  const struct {
-    std::wstring path, name;
-  } cases[] = {
+  const struct { std::wstring path, name; } cases[] = {
       {L"C:\\Windows\\system32\\comcat.dll", L"\\??\\C:\\Windows\\system32\\comcat.dll"},
       {L"\\\\server\\share\\norq_setup.exe", L"\\??\\UNC\\server\\share\\norq_setup.exe"},
       {L"\\\\?\\C:\\pkg\\norq_setup.exe", L"\\??\\C:\\pkg\\norq_setup.exe"},
@@ -127,10 +113,7 @@ TEST(SupportLogFile, EachLineIsStampedEscapedUtf8EndingInCrLf) {
   EXPECT_EQ(SupportLogLine(stamp, L"OEM name: 测试版"),
             "2026-03-07 09:05:01.042 [1234] OEM name: \xe6\xb5\x8b\xe8\xaf\x95\xe7\x89\x88\r\n");
   EXPECT_EQ(SupportLogLine(stamp, L"reply http://a/\r\n"), "2026-03-07 09:05:01.042 [1234] reply http://a/\\r\\n\r\n");
-  const struct {
-    std::wstring text;
-    std::string utf8;
-  } cases[] = {
+  const struct { std::wstring text; std::string utf8; } cases[] = {
       {L"abc", "abc"}, {L"\x00e9", "\xc3\xa9"},
       {{wchar_t(0xD83D), wchar_t(0xDE00)}, "\xf0\x9f\x98\x80"},  // a pair from UTF-16
       {{wchar_t(0xD83D), L'x'}, "\xef\xbf\xbdx"},                 // a lone half
@@ -146,10 +129,7 @@ TEST(SupportLogFile, AFileOverOneMegabyteMakesWayForANewOne) {
 }
 
 TEST(FileError, EachWin32CodeGivesTheNumberTheUserHasAlwaysSeen) {
-  const struct {
-    std::uint32_t win32;
-    ErrorNumber number;
-  } cases[] = {
+  const struct { std::uint32_t win32; ErrorNumber number; } cases[] = {
       {2, ErrorNumber::FileNotFound},      {3, ErrorNumber::PathNotFound},      {5, ErrorNumber::PermissionDenied},
       {19, ErrorNumber::PermissionDenied}, {32, ErrorNumber::PermissionDenied}, {15, ErrorNumber::DiskNotReady},
       {21, ErrorNumber::DiskNotReady},     {39, ErrorNumber::DiskFull},         {112, ErrorNumber::DiskFull},

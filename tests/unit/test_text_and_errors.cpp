@@ -20,9 +20,7 @@ TEST(MarkerLine, IsTheTextThenCrLfAndReadsBackToTheFirstCarriageReturnOnly) {
 }
 
 TEST(ArgumentsOf, IsTheTextAfterTheProgramNameKeptToItsEnd) {
-  const struct {
-    std::wstring commandLine, arguments;
-  } cases[] = {
+  const struct { std::wstring commandLine, arguments; } cases[] = {
       {L"\"C:\\My Files\\norq_installer.exe\" REFRESH", L"REFRESH"}, {L"norq_installer.exe   REFRESH", L"REFRESH"},
       {L"norq_installer.exe REFRESH ", L"REFRESH "},                 {L"norq_installer.exe REFRESH X", L"REFRESH X"},
       {L"\"C:\\a b\\x.exe\"REFRESH", L"REFRESH"},                    {L"x.exe", L""},

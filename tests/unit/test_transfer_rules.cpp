@@ -109,10 +109,7 @@ TEST(ChunkReader, PiecesCrossBlocksAndShortReadsThenTheRestThenNothing) {
 }
 
 TEST(ParseHeaderBlock, NameValueLinesAfterTheStatusLine) {
-  const struct {
-    const wchar_t* raw;
-    Headers headers;
-  } cases[] = {
+  const struct { const wchar_t* raw; Headers headers; } cases[] = {
       {L"HTTP/1.1 200 OK\r\nContent-Length: 12\r\nX-Note:\t a: b \t\r\n\r\n",
        {{L"Content-Length", L"12"}, {L"X-Note", L"a: b"}}},
       {L"HTTP/1.1 200 OK\r\nA: 1\r\nB: 2", {{L"A", L"1"}, {L"B", L"2"}}},  // no CR LF after the last
