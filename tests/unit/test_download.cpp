@@ -6,25 +6,18 @@
 namespace norq::test {
 
 TEST(Progress, PercentRoundsHalvesToEvenAndTheBarNeverPassesItsTrack) {
-  const struct {
-    double value;
-    const wchar_t* text;
-  } percents[] = {{2.5, L"2%"}, {7.5, L"8%"}, {40.96, L"41%"}, {0, L"0%"}, {99.5, L"100%"}, {100, L"100%"}, {0.49, L"0%"}};
+  const struct { double value; const wchar_t* text; } percents[] = {
+      {2.5, L"2%"}, {7.5, L"8%"}, {40.96, L"41%"}, {0, L"0%"}, {99.5, L"100%"}, {100, L"100%"}, {0.49, L"0%"}};
   for (const auto& c : percents) EXPECT_EQ(PercentText(c.value), c.text) << c.value;
-  const struct {
-    std::uint64_t done;
-    std::int64_t total;
-    double width;
-  } bars[] = {{1, 4, 25}, {4, 4, 100}, {9, 4, 100}, {5, 0, 0}, {5, -1, 0}, {3'000'000'000ULL, 6'000'000'000LL, 50}};
+  const struct { std::uint64_t done; std::int64_t total; double width; } bars[] = {
+      {1, 4, 25}, {4, 4, 100}, {9, 4, 100}, {5, 0, 0}, {5, -1, 0}, {3'000'000'000ULL, 6'000'000'000LL, 50}};
   for (const auto& c : bars) EXPECT_DOUBLE_EQ(BarWidth(100, c.done, c.total), c.width) << c.done << "/" << c.total;
 }
 
 TEST(ParseContentLength, ReadsDigitsSkipsBlanksAndTreatsJunkAsUnknown) {
-  const struct {
-    const wchar_t* text;
-    std::int64_t value;
-  } cases[] = {{L"2500", 2500}, {L" 25 00\t\n", 2500}, {L"", 0},  {L"abc", 0}, {L"12abc", 12},
-               {L"-5", 0},      {L"0", 0},             {L"5000000000", 5000000000}, {L"99999999999999999999999", 0}};
+  const struct { const wchar_t* text; std::int64_t value; } cases[] = {
+      {L"2500", 2500}, {L" 25 00\t\n", 2500}, {L"", 0},  {L"abc", 0}, {L"12abc", 12},
+      {L"-5", 0},      {L"0", 0},             {L"5000000000", 5000000000}, {L"99999999999999999999999", 0}};
   for (const auto& c : cases) EXPECT_EQ(ParseContentLength(c.text), c.value) << c.text;
 }
 
@@ -60,11 +53,9 @@ class Download : public FormTest {
 };
 
 TEST_F(Download, StatesSetTheLineAndResponseReceivedNamesTheEntry) {
-  const struct {
-    std::int16_t state;
-    const wchar_t* line;
-  } steps[] = {{3, L"正在与主机连接"}, {0, L"正在与主机连接"}, {13, L"正在与主机连接"},
-               {8, L"正在下载...comcat.dll"}, {11, L"与主机通讯时出现了错误"}};
+  const struct { std::int16_t state; const wchar_t* line; } steps[] = {
+      {3, L"正在与主机连接"}, {0, L"正在与主机连接"}, {13, L"正在与主机连接"},
+      {8, L"正在下载...comcat.dll"}, {11, L"与主机通讯时出现了错误"}};
   for (const auto& step : steps) {
     form.Inet1_StateChanged(step.state);
     EXPECT_EQ(Caption(ControlId::Label_http_state), step.line) << step.state;

@@ -1,6 +1,5 @@
 #include "FormFixture.h"
 #include "install/Manifest.h"
-#include "platform/ProcessStart.h"
 
 namespace norq::test {
 
@@ -58,14 +57,6 @@ TEST_F(InstallQueue, OnlyCapitalZIsAComponentAndTheBoundEndsTheWalk) {
   } catch (const RuntimeError& error) {
     EXPECT_EQ(error.Number(), ErrorNumber::SubscriptOutOfRange);
   }
-}
-
-// A registration command that cannot start is tried again only for failures
-// that pass; one that never will (no such program, access refused) is
-// reported at once, as before.
-TEST(ProcessStart, OnlyPassingFailuresAreTriedAgain) {
-  for (std::uint32_t passing : {8u, 14u, 32u, 1359u, 1450u}) EXPECT_TRUE(IsPassingStartFailure(passing)) << passing;
-  for (std::uint32_t lasting : {0u, 2u, 3u, 5u, 87u, 193u, 740u}) EXPECT_FALSE(IsPassingStartFailure(lasting)) << lasting;
 }
 
 }  // namespace norq::test

@@ -7,10 +7,9 @@
 namespace norq {
 
 TEST(Layout, DesignedSizesInPixelsAndContainersBeforeTheirControls) {
-  const struct {
-    int twips, dpi, pixels;
-  } sizes[] = {{kFormScaleWidth, 96, 413}, {kFormScaleHeight, 96, 263}, {-120, 96, -8},
-               {kFormScaleWidth, 120, 516}, {kFormScaleWidth, 144, 620}};
+  const struct { int twips, dpi, pixels; } sizes[] = {
+      {kFormScaleWidth, 96, 413}, {kFormScaleHeight, 96, 263}, {-120, 96, -8},
+      {kFormScaleWidth, 120, 516}, {kFormScaleWidth, 144, 620}};
   for (const auto& c : sizes) EXPECT_EQ(TwipsToPixels(c.twips, c.dpi), c.pixels) << c.twips << " at " << c.dpi;
   std::set<ControlId> seen;
   for (const auto& spec : kLayout) {

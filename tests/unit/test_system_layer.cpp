@@ -2,9 +2,12 @@
 // tried here without the calls.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "core/RuntimeError.h"
 #include "core/Text.h"
 #include "platform/FileChecks.h"
+#include "platform/ProcessStart.h"
 #include "platform/SupportLogLine.h"
 #include "platform/System.h"
 #include "platform/SystemPaths.h"
@@ -27,15 +30,19 @@ TEST(ExistenceTest, CountsPlainFilesAndWhatTheMaskAdmits) {
   }
 }
 
-TEST(ExistenceTest, OnlyAMissingNameIsAnAnswerOtherFailuresAreFaults) {
-  for (std::uint32_t code : {2u, 3u, 18u, 53u}) EXPECT_TRUE(SearchFoundNothing(code)) << code;
-  // access denied, drive not ready, bad name, sharing violation, invalid drive
-  for (std::uint32_t code : {0u, 5u, 21u, 123u, 32u, 15u}) EXPECT_FALSE(SearchFoundNothing(code)) << code;
-}
-
-TEST(TargetFile, OnlyATakenNameIsWorthAnotherName) {
-  for (std::uint32_t code : {80u, 183u}) EXPECT_TRUE(NameTaken(code)) << code;
-  for (std::uint32_t code : {0u, 2u, 3u, 5u, 32u, 112u}) EXPECT_FALSE(NameTaken(code)) << code;
+// Each rule admits its own failure codes and no other: a missing name is an
+// answer (any other failed search is a fault), only a taken name is worth
+// another temporary name, only a passing failure is worth starting again.
+TEST(Win32Codes, EachRuleAdmitsOnlyItsOwnCodes) {
+  const auto only = [](bool (*rule)(std::uint32_t), std::set<std::uint32_t> admitted) {
+    for (std::uint32_t code : {0u, 2u, 3u, 5u, 8u, 14u, 15u, 18u, 21u, 32u, 53u, 80u, 87u, 112u, 123u, 183u, 193u, 740u,
+                               1359u, 1450u}) {
+      EXPECT_EQ(rule(code), admitted.count(code) == 1) << code;
+    }
+  };
+  only(SearchFoundNothing, {2, 3, 18, 53});
+  only(NameTaken, {80, 183});
+  only(IsPassingStartFailure, {8, 14, 32, 1359, 1450});
 }
 
 TEST(Waits, ASplitWaitEndsWithTheWholeOneAndForeverStaysForever) {

@@ -12,10 +12,9 @@ TEST(MarkerLine, IsTheTextThenCrLfAndReadsBackToTheFirstCarriageReturnOnly) {
     EXPECT_EQ(TextLineBytes(text), text + "\r\n");
     EXPECT_EQ(FirstLine(TextLineBytes(text)), text);
   }
-  const struct {
-    std::string bytes, line;
-  } cases[] = {{"abc\rdef", "abc"},  {"a\nb\nc\rd", "a\nb\nc"}, {"no line end", "no line end"},
-               {"\r\nsecond", ""},   {"\xb2\xe2\xca\xd4\r\n", "\xb2\xe2\xca\xd4"}};  // GBK double-byte text
+  const struct { std::string bytes, line; } cases[] = {
+      {"abc\rdef", "abc"},  {"a\nb\nc\rd", "a\nb\nc"}, {"no line end", "no line end"},
+      {"\r\nsecond", ""},   {"\xb2\xe2\xca\xd4\r\n", "\xb2\xe2\xca\xd4"}};  // GBK double-byte text
   for (const auto& c : cases) EXPECT_EQ(FirstLine(c.bytes), c.line) << c.bytes;
 }
 

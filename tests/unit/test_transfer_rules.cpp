@@ -10,23 +10,19 @@
 namespace norq::test {
 
 TEST(StatusSucceeds, OnlyTwoHundreds) {
-  const struct {
-    std::uint32_t status;
-    bool succeeds;
-  } cases[] = {{199, false}, {200, true},  {204, true},  {299, true},  {300, false}, {304, false},
-               {399, false}, {400, false}, {404, false}, {499, false}, {500, false}, {0, false}};
+  const struct { std::uint32_t status; bool succeeds; } cases[] = {
+      {199, false}, {200, true},  {204, true},  {299, true},  {300, false}, {304, false},
+      {399, false}, {400, false}, {404, false}, {499, false}, {500, false}, {0, false}};
   for (const auto& c : cases) EXPECT_EQ(StatusSucceeds(c.status), c.succeeds) << c.status;
 }
 
 TEST(StateOf, EachWinInetStepHasItsOwnState) {
-  const struct {
-    std::uint32_t status;
-    std::int16_t state;
-  } cases[] = {{10, icResolvingHost}, {11, icHostResolved}, {20, icConnecting},        {21, icConnected},
-               {30, icRequesting},    {31, icRequestSent},  {40, icReceivingResponse}, {41, icResponseReceived},
-               {50, icDisconnecting}, {51, icDisconnected},
-               // handle created and closing, request complete, redirect: no state
-               {0, icNone}, {12, icNone}, {60, icNone}, {70, icNone}, {100, icNone}, {110, icNone}};
+  const struct { std::uint32_t status; std::int16_t state; } cases[] = {
+      {10, icResolvingHost}, {11, icHostResolved}, {20, icConnecting},        {21, icConnected},
+      {30, icRequesting},    {31, icRequestSent},  {40, icReceivingResponse}, {41, icResponseReceived},
+      {50, icDisconnecting}, {51, icDisconnected},
+      // handle created and closing, request complete, redirect: no state
+      {0, icNone}, {12, icNone}, {60, icNone}, {70, icNone}, {100, icNone}, {110, icNone}};
   for (const auto& c : cases) EXPECT_EQ(StateOf(c.status), c.state) << c.status;
 }
 
@@ -40,27 +36,22 @@ TEST(StateFilter, PassesEachNewStateAndTheResponseOnlyOnce) {
 }
 
 TEST(EndedShort, OnlyABodyThatStoppedBeforeItsDeclaredLengthAndCap) {
-  const struct {
-    std::uint64_t received, declared, cap;
-    bool isShort;
-  } cases[] = {{10, 0, UINT64_MAX, false},  // nothing declared
-               {9, 10, UINT64_MAX, true},   {10, 10, UINT64_MAX, false}, {11, 10, UINT64_MAX, false},
-               {0, 10, UINT64_MAX, true},   {4096, 5000, 4096, false},  // read up to the cap
-               {100, 5000, 4096, true}};
+  const struct { std::uint64_t received, declared, cap; bool isShort; } cases[] = {
+      {10, 0, UINT64_MAX, false},  // nothing declared
+      {9, 10, UINT64_MAX, true},   {10, 10, UINT64_MAX, false}, {11, 10, UINT64_MAX, false},
+      {0, 10, UINT64_MAX, true},   {4096, 5000, 4096, false},  // read up to the cap
+      {100, 5000, 4096, true}};
   for (const auto& c : cases) EXPECT_EQ(EndedShort(c.received, c.declared, c.cap), c.isShort) << c.received;
 }
 
 TEST(CheckOverdue, SilenceAndTheOverallDeadline) {
   constexpr std::uint32_t kTimeout = 1000;  // silent from 1500 ms, past the deadline at 2000 ms
-  const struct {
-    std::uint64_t now, started, lastHeard;
-    bool deadline;
-    Overdue overdue;
-  } cases[] = {{1400, 0, 0, true, Overdue::No},          {1500, 0, 0, false, Overdue::Silent},
-               {1999, 0, 1000, true, Overdue::No},       {2000, 0, 1999, true, Overdue::PastDeadline},
-               {9000, 0, 8999, false, Overdue::No},      {3000, 0, 0, true, Overdue::PastDeadline},
-               // heard from just after the clock was read: no silence at all
-               {5000, 4000, 5001, false, Overdue::No},   {5000, 5001, 5001, true, Overdue::No}};
+  const struct { std::uint64_t now, started, lastHeard; bool deadline; Overdue overdue; } cases[] = {
+      {1400, 0, 0, true, Overdue::No},          {1500, 0, 0, false, Overdue::Silent},
+      {1999, 0, 1000, true, Overdue::No},       {2000, 0, 1999, true, Overdue::PastDeadline},
+      {9000, 0, 8999, false, Overdue::No},      {3000, 0, 0, true, Overdue::PastDeadline},
+      // heard from just after the clock was read: no silence at all
+      {5000, 4000, 5001, false, Overdue::No},   {5000, 5001, 5001, true, Overdue::No}};
   for (const auto& c : cases) EXPECT_EQ(CheckOverdue(c.now, c.started, c.lastHeard, kTimeout, c.deadline), c.overdue) << c.now;
 }
 
@@ -122,11 +113,9 @@ TEST(ParseHeaderBlock, NameValueLinesAfterTheStatusLine) {
 
 TEST(FindHeader, NamesMatchInAnyAsciiCaseAndWhole) {
   const Headers headers = {{L"Content-Length", L"12"}, {L"ETAG", L"x"}, {L"etag", L"second"}};
-  const struct {
-    const wchar_t* name;
-    const wchar_t* value;
-  } cases[] = {{L"content-length", L"12"}, {L"CONTENT-LENGTH", L"12"}, {L"ETag", L"x"},
-               {L"Content", L""},          {L"Content-Length2", L""}, {L"Content-Lengtħ", L""}};
+  const struct { const wchar_t* name; const wchar_t* value; } cases[] = {
+      {L"content-length", L"12"}, {L"CONTENT-LENGTH", L"12"}, {L"ETag", L"x"},
+      {L"Content", L""},          {L"Content-Length2", L""}, {L"Content-Lengtħ", L""}};
   for (const auto& c : cases) EXPECT_EQ(FindHeader(headers, c.name), c.value) << c.name;
 }
 
