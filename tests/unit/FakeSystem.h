@@ -49,10 +49,8 @@ class FakeSystem : public System {
     return 42;
   }
   std::uintptr_t FindTopWindow(const std::wstring& title) override {
-    for (const auto& [handle, window] : windows) {
-      if (window.first == title) return handle;
-    }
-    return 0;
+    const auto it = std::find_if(windows.begin(), windows.end(), [&](const auto& w) { return w.second.first == title; });
+    return it == windows.end() ? 0 : it->first;
   }
   std::uint32_t WindowProcessId(std::uintptr_t window) override { return windows.at(window).second; }
   EndProcessResult EndProcess(std::uint32_t processId) override {
@@ -62,8 +60,8 @@ class FakeSystem : public System {
     std::erase_if(windows, [&](const auto& entry) { return entry.second.second == processId; });
     return EndProcessResult::Ended;
   }
-  std::wstring GetSpecialFolder(int csidl) override { return csidl == 37 ? systemDir : L""; }
-  std::wstring AppPath() override { return appPath; }
+  std::wstring GetSpecialFolder(int csidl) override { return csidl == 37 ? L"C:\\Windows\\system32" : L""; }
+  std::wstring AppPath() override { return L"C:\\pkg"; }
   std::wstring CommandLine() override { return commandLine; }
   // Verifies when every byte of the signature is SignatureByte(message) and
   // the key is `trustedKey`: enough to tell a signed index from others.
@@ -89,8 +87,6 @@ class FakeSystem : public System {
   std::size_t failTargetAfter = SIZE_MAX;  // bytes a target accepts before a write fails
   std::map<std::uintptr_t, std::pair<std::wstring, std::uint32_t>> windows;  // handle -> title, process
   std::set<std::uint32_t> cannotOpen, cannotEnd;
-  std::wstring systemDir = L"C:\\Windows\\system32";
-  std::wstring appPath = L"C:\\pkg";
   std::wstring commandLine;
   bool formShownAtMsgBox = false;
   std::function<bool()> formShown;  // set by the test to report the window's state

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -31,10 +32,8 @@ class PublishTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root); }
   bool Mentions(const std::string& word) {
-    for (const auto& problem : Check(request)) {
-      if (problem.find(word) != std::string::npos) return true;
-    }
-    return false;
+    const auto problems = Check(request);
+    return std::any_of(problems.begin(), problems.end(), [&](const auto& p) { return p.find(word) != std::string::npos; });
   }
   fs::path root;
   Request request;

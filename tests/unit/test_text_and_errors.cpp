@@ -26,8 +26,6 @@ TEST(ArgumentsOf, IsTheTextAfterTheProgramNameKeptToItsEnd) {
       {L"\"unterminated", L""},
   };
   for (const auto& c : cases) EXPECT_EQ(ArgumentsOf(c.commandLine), c.arguments) << c.commandLine;
-  EXPECT_EQ(SplitCommandLine(L"\"C:\\a b\\x.exe\" /c").program, L"C:\\a b\\x.exe");
-  EXPECT_EQ(SplitCommandLine(L"cmd.exe /c regsvr32/s \"p\"").program, L"cmd.exe");
 }
 
 TEST(RuntimeError, ReportNamesNumberTextAndWhere) {
