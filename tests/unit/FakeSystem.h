@@ -97,23 +97,19 @@ class FakeSystem : public System {
 };
 
 // Keeps what is appended until Commit, as the real target does beside its file.
-class FakeTarget : public TargetFile {
- public:
-  FakeTarget(FakeSystem& system, std::wstring path) : system_(system), path_(std::move(path)) {}
+struct FakeTarget : TargetFile {
+  FakeTarget(FakeSystem& s, std::wstring p) : system(s), path(std::move(p)) {}
   void Append(const std::uint8_t* data, std::size_t size) override {
-    if (pending_.size() + size > system_.failTargetAfter) throw RuntimeError(ErrorNumber::DiskFull, path_);
-    pending_.append(reinterpret_cast<const char*>(data), size);
+    if (pending.size() + size > system.failTargetAfter) throw RuntimeError(ErrorNumber::DiskFull, path);
+    pending.append(reinterpret_cast<const char*>(data), size);
   }
   void Commit() override {
-    auto& file = system_.files[path_];
-    file.bytes = pending_;
-    file.folder = false;
+    system.files[path].bytes = pending;
+    system.files[path].folder = false;
   }
-
- private:
-  FakeSystem& system_;
-  std::wstring path_;
-  std::string pending_;
+  FakeSystem& system;
+  std::wstring path;
+  std::string pending;
 };
 
 inline std::unique_ptr<TargetFile> FakeSystem::CreateTarget(const std::wstring& path) {

@@ -43,11 +43,14 @@ class PublishTest : public ::testing::Test {
 TEST_F(PublishTest, WritesEveryFileUnderTheNameTheInstallerAsksFor) {
   ASSERT_TRUE(Check(request).empty());
   EXPECT_EQ(Publish(request).size(), 13u);
-  for (const auto& [in, out] : {std::pair{"shdocvw.dll", "Soft/System/shdocvwdll.txt"}, {"shdocvw.oca", "Soft/System/shdocvwoca.txt"},
-                                {"MCI32.OCX", "Soft/System/MCI32.txt"}, {"norq_setup.exe", "norq/Soft/norq_setup.txt"}}) {
+  for (const auto& [in, out] : {std::pair{"shdocvw.dll", "Soft/System/shdocvwdll.txt"},
+                                {"shdocvw.oca", "Soft/System/shdocvwoca.txt"}, {"MCI32.OCX", "Soft/System/MCI32.txt"},
+                                {"norq_setup.exe", "norq/Soft/norq_setup.txt"}}) {
     EXPECT_EQ(Read(root / "out" / out), Read(root / "in" / in)) << out;
   }
-  for (const char* page : {"out/quindle_www.html", "out/brisel_www.html"}) EXPECT_EQ(Read(root / page), request.baseAddress);
+  for (const char* page : {"out/quindle_www.html", "out/brisel_www.html"}) {
+    EXPECT_EQ(Read(root / page), request.baseAddress) << page;
+  }
   EXPECT_FALSE(fs::exists(root / "out.publishing"));
   // The index lists what was copied, in the installer's order, as it reads indexes.
   const auto lines = ParseIndex(Read(root / "out/norq/Soft/norq_index.txt"), ManifestServerPaths());

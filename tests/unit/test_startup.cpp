@@ -70,7 +70,8 @@ TEST_F(Startup, NoUsableServerShowsTheMessageOverTheWindowAndEnds) {
   inet2.pages.clear();
   sys.files[L"C:\\norq_url.dat"].text = L"earlier\r\n";
   EXPECT_TRUE(Load());
-  EXPECT_EQ(Lines(sys.log.end() - 2, sys.log.end()), (Lines{L"msgbox Quovexa 16 安装的服务器目前不好用，稍后后再安装！", L"end program"}));
+  EXPECT_EQ(Lines(sys.log.end() - 2, sys.log.end()),
+            (Lines{L"msgbox Quovexa 16 安装的服务器目前不好用，稍后后再安装！", L"end program"}));
   EXPECT_TRUE(sys.formShownAtMsgBox);
   EXPECT_FALSE(form.controls().Enabled(ControlId::Command_refresh));
   EXPECT_EQ(Caption(ControlId::Command_refresh), L"稍等，正在检测...");

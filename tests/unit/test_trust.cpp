@@ -100,8 +100,10 @@ TEST(Signature, OnlyAP256PublicKeyPemIsRead) {
   EXPECT_EQ(std::string(key->begin(), key->end()),
             Hex("fe16497723f3042f5874fbcbb808186d2c4bafded030ece9c98569ce84d1c994"
                 "65800ae3928b8962f66e80d492894195e0f320fa4bef45460a2bc4fcbf1e6065"));
-  const std::string p384 = "-----BEGIN PUBLIC KEY-----\nMHYwEAYHKoZIzj0CAQYFK4EEACIDYgAE/1zUBwebDWkyhqYjcZHzof3w+xJqihjQ\n-----END PUBLIC KEY-----\n";
-  for (const std::string& bad : {std::string(), pem.substr(0, 40) + "*" + pem.substr(41), p384, pem.substr(0, 60) + pem.substr(62)}) {
+  const std::string p384 =
+      "-----BEGIN PUBLIC KEY-----\nMHYwEAYHKoZIzj0CAQYFK4EEACIDYgAE/1zUBwebDWkyhqYjcZHzof3w+xJqihjQ\n-----END PUBLIC KEY-----\n";
+  const std::string damaged = pem.substr(0, 40) + "*" + pem.substr(41), cut = pem.substr(0, 60) + pem.substr(62);
+  for (const std::string& bad : {std::string(), damaged, p384, cut}) {
     EXPECT_FALSE(PublicKeyFromPem(bad)) << bad;
   }
 }
