@@ -1,5 +1,4 @@
 #include "FormFixture.h"
-#include "core/Text.h"
 
 namespace norq::test {
 
@@ -36,11 +35,6 @@ TEST_F(SupportLog, AFailedRunTellsEachStepAndWhy) {
       L"entry 2 downloading: " + mci + L" for C:\\Windows\\system32\\MCI32.OCX",
       L"download failed: " + mci + L": HTTP 404, declared 9 bytes, received 9 bytes in 1.250 s, failed: HTTP status 404",
   }));
-}
-
-TEST(OneLine, EscapesControlCharactersOnly) {
-  EXPECT_EQ(OneLine(L"http://a.test/\r\n"), L"http://a.test/\\r\\n");
-  EXPECT_EQ(OneLine(L"测试\t版\x1b\x7f"), L"测试\\t版\\x1b\\x7f");
 }
 
 }  // namespace norq::test

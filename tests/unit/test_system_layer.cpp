@@ -95,7 +95,7 @@ TEST(PathBuffer, GrowsUntilThePathFitsAndStopsAtTheLimit) {
   for (const auto& c : cases) EXPECT_EQ(NextPathBuffer(c.answer, c.size), c.next) << c.answer << " in " << c.size;
 }
 
-TEST(TargetFile, TheTemporaryLiesBesideTheTargetWithANameOfItsOwn) {
+TEST(TargetFile, TheTemporaryLiesBesideTheTargetAndTheRenameNamesTheTargetInFull) {
   const std::wstring target = L"C:\\Windows\\system32\\MCI32.OCX";
   const std::wstring temporary = TemporaryNameFor(target, 4242, 7);
   EXPECT_EQ(FolderOfModule(temporary), FolderOfModule(target));
@@ -103,9 +103,7 @@ TEST(TargetFile, TheTemporaryLiesBesideTheTargetWithANameOfItsOwn) {
   EXPECT_NE(temporary, TemporaryNameFor(target, 4242, 8));
   EXPECT_NE(temporary, TemporaryNameFor(target, 4243, 7));
   EXPECT_NE(TemporaryNameFor(target, 1, 23), TemporaryNameFor(target, 12, 3));
-}
-
-TEST(TargetFile, TheRenameNamesTheTargetAsTheFileSystemDoes) {
+  // The rename names the target as the file system does.
   const struct { std::wstring path, name; } cases[] = {
       {L"C:\\Windows\\system32\\comcat.dll", L"\\??\\C:\\Windows\\system32\\comcat.dll"},
       {L"\\\\server\\share\\norq_setup.exe", L"\\??\\UNC\\server\\share\\norq_setup.exe"},
@@ -115,7 +113,7 @@ TEST(TargetFile, TheRenameNamesTheTargetAsTheFileSystemDoes) {
   for (const auto& c : cases) EXPECT_EQ(FileSystemName(c.path), c.name) << c.path;
 }
 
-TEST(SupportLogFile, EachLineIsStampedEscapedUtf8EndingInCrLf) {
+TEST(SupportLogFile, EachLineIsStampedEscapedUtf8EndingInCrLfAndAFullFileMakesWay) {
   const LogStamp stamp{2026, 3, 7, 9, 5, 1, 42, 1234};
   EXPECT_EQ(SupportLogLine(stamp, L"OEM name: 测试版"),
             "2026-03-07 09:05:01.042 [1234] OEM name: \xe6\xb5\x8b\xe8\xaf\x95\xe7\x89\x88\r\n");
@@ -127,9 +125,8 @@ TEST(SupportLogFile, EachLineIsStampedEscapedUtf8EndingInCrLf) {
       {{wchar_t(0xDE00)}, "\xef\xbf\xbd"},
   };
   for (const auto& c : cases) EXPECT_EQ(Utf8Of(c.text), c.utf8);
-}
-
-TEST(SupportLogFile, AFileOverOneMegabyteMakesWayForANewOne) {
+  EXPECT_EQ(OneLine(L"测试\t版\x1b\x7f"), L"测试\\t版\\x1b\\x7f");
+  // A file over one megabyte makes way for a new one.
   for (std::uint64_t size : {0ull, 1ull << 20}) EXPECT_FALSE(SupportLogIsFull(size)) << size;
   for (std::uint64_t size : {(1ull << 20) + 1, 5'000'000'000ull}) EXPECT_TRUE(SupportLogIsFull(size)) << size;
   EXPECT_EQ(OlderSupportLog(L"C:\\Temp\\norq_installer.log"), L"C:\\Temp\\norq_installer.log.1");

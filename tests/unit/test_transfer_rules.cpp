@@ -99,7 +99,7 @@ TEST(ChunkReader, PiecesCrossBlocksAndShortReadsThenTheRestThenNothing) {
   EXPECT_EQ(reader.Take(2, source), (std::vector<std::uint8_t>{5, 6}));
 }
 
-TEST(ParseHeaderBlock, NameValueLinesAfterTheStatusLine) {
+TEST(Headers, NameValueLinesAfterTheStatusLineFoundByNameInAnyCase) {
   const struct { const wchar_t* raw; Headers headers; } cases[] = {
       {L"HTTP/1.1 200 OK\r\nContent-Length: 12\r\nX-Note:\t a: b \t\r\n\r\n",
        {{L"Content-Length", L"12"}, {L"X-Note", L"a: b"}}},
@@ -109,14 +109,13 @@ TEST(ParseHeaderBlock, NameValueLinesAfterTheStatusLine) {
       {L"", {}},
   };
   for (const auto& c : cases) EXPECT_EQ(ParseHeaderBlock(c.raw), c.headers) << c.raw;
-}
 
-TEST(FindHeader, NamesMatchInAnyAsciiCaseAndWhole) {
+  // A name matches in any ASCII case, and only whole.
   const Headers headers = {{L"Content-Length", L"12"}, {L"ETAG", L"x"}, {L"etag", L"second"}};
-  const struct { const wchar_t* name; const wchar_t* value; } cases[] = {
+  const struct { const wchar_t* name; const wchar_t* value; } names[] = {
       {L"content-length", L"12"}, {L"CONTENT-LENGTH", L"12"}, {L"ETag", L"x"},
       {L"Content", L""},          {L"Content-Length2", L""}, {L"Content-Lengtħ", L""}};
-  for (const auto& c : cases) EXPECT_EQ(FindHeader(headers, c.name), c.value) << c.name;
+  for (const auto& c : names) EXPECT_EQ(FindHeader(headers, c.name), c.value) << c.name;
 }
 
 }  // namespace norq::test
