@@ -10,6 +10,7 @@
 namespace norq::test {
 
 inline constexpr wchar_t kServer[] = L"http://dl.example.test:8080";  // 27 characters
+using Lines = std::vector<std::wstring>;
 
 // Runs an event as the window does; true when it ended the program.
 template <typename F>

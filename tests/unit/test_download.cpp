@@ -101,7 +101,7 @@ TEST_F(Download, EachDownloadIsOneClimbAndItsCompletionMovesTheWalkOn) {
   form.Inet1_BytesReceived(6'000'000'000ULL, 6'000'000'000ULL);
   inet1.Respond(std::string(5000, 'b'), L"6000000000");
   form.Inet1_StateChanged(icResponseCompleted);  // saved, registered; stdole2.tlb... present; the setup program next
-  EXPECT_EQ(percentages, (std::vector<std::wstring>{L"50%", L"100%"}));  // a change is told once
+  EXPECT_EQ(percentages, (Lines{L"50%", L"100%"}));  // a change is told once
   EXPECT_EQ(widths, (std::vector<double>{5835.0 / 2, 5835.0, 0}));  // the last: the next download's start
   EXPECT_GE(sys.keepAnswering, 4);  // the window answers while the pieces are saved
   EXPECT_EQ(sys.log.front(), L"start cmd.exe /c regsvr32/s \"C:\\Windows\\system32\\comcat.dll\"");
@@ -113,11 +113,10 @@ TEST_F(Download, EachDownloadIsOneClimbAndItsCompletionMovesTheWalkOn) {
   form.Inet1_BytesReceived(1000, 0);  // no declared length: the bar waits for the end
   inet1.Respond(std::string(3000, 's'), L"");
   EXPECT_TRUE(Ends([&] { form.Inet1_StateChanged(icResponseCompleted); }));
-  EXPECT_EQ(percentages, (std::vector<std::wstring>{L"", L"100%"}));
+  EXPECT_EQ(percentages, (Lines{L"", L"100%"}));
   EXPECT_EQ(widths, (std::vector<double>{5835.0}));
   EXPECT_EQ(sys.files[L"C:\\pkg\\norq_setup.exe"].bytes, std::string(3000, 's'));
-  EXPECT_EQ(std::vector(sys.log.end() - 2, sys.log.end()),
-            (std::vector<std::wstring>{L"open C:\\pkg\\norq_setup.exe", L"end program"}));
+  EXPECT_EQ(Lines(sys.log.end() - 2, sys.log.end()), (Lines{L"open C:\\pkg\\norq_setup.exe", L"end program"}));
 }
 
 }  // namespace norq::test

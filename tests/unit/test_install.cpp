@@ -28,8 +28,8 @@ TEST(Manifest, SystemPrefixSetupPathAndSplitEdges) {
   EXPECT_EQ(SystemPrefix(L""), L"\\");
   EXPECT_EQ(SetupPath(L"E:\\"), L"E:\\\\norq_setup.exe");
   EXPECT_EQ(SplitList(MakeManifestLists(L"u", L"", L"E:\\").paths)[2], L"\\MCI32.OCX");
-  EXPECT_EQ(SplitList(L""), std::vector<std::wstring>{L""});
-  EXPECT_EQ(SplitList(L"a||b|"), (std::vector<std::wstring>{L"a", L"", L"b", L""}));
+  EXPECT_EQ(SplitList(L""), Lines{L""});
+  EXPECT_EQ(SplitList(L"a||b|"), (Lines{L"a", L"", L"b", L""}));
 }
 
 class InstallQueue : public FormTest {
@@ -48,16 +48,14 @@ TEST_F(InstallQueue, AllPresentRegistersNineThenDownloadsTheSetupProgram) {
   for (int i = 0; i < 9; ++i) sys.files[L"C:\\Windows\\system32\\" + std::wstring(kManifestEntries[i].displayName)].bytes = "x";
   sys.files[L"C:\\Windows\\system32\\stdole2.tlb"].attributes = kAttrHidden | kAttrReadOnly | kAttrSystem;
   form.Command_refresh_Click();
-  std::vector<std::wstring> started;
-  for (const auto& line : sys.log) {
-    if (line.rfind(L"start ", 0) == 0) started.push_back(line);
-  }
+  Lines started = sys.log;
+  std::erase_if(started, [](const auto& line) { return line.rfind(L"start ", 0) != 0; });
   ASSERT_EQ(started.size(), 9u);
   EXPECT_EQ(started[0], L"start cmd.exe /c regsvr32/s \"C:\\Windows\\system32\\comcat.dll\"");
   EXPECT_EQ(started[8], L"start cmd.exe /c regsvr32/s \"C:\\Windows\\system32\\MSADODC.OCX\"");
   EXPECT_EQ(Caption(ControlId::Label3), L"状态: 注册 MSADODC.OCX ...");
   EXPECT_EQ(captions[ControlId::Label3].front(), L"状态: 正在准备安装 ...");
-  EXPECT_EQ(inet1.executed, (std::vector<std::wstring>{std::wstring(kServer) + L"/norq/Soft/norq_setup.txt GET"}));
+  EXPECT_EQ(inet1.executed, (Lines{std::wstring(kServer) + L"/norq/Soft/norq_setup.txt GET"}));
   EXPECT_TRUE(form.controls().Visible(ControlId::Picture_http));
   EXPECT_FALSE(form.controls().Enabled(ControlId::Command_refresh));
 }
@@ -67,7 +65,7 @@ TEST_F(InstallQueue, OnlyCapitalZIsAComponentAndTheBoundEndsTheWalk) {
   sys.files[L"p1"].bytes = "present but not a component";
   sys.files[L"p2"].bytes = "x";
   form.Command2_Click();
-  EXPECT_EQ(inet1.executed, (std::vector<std::wstring>{L"u1 GET"}));
+  EXPECT_EQ(inet1.executed, (Lines{L"u1 GET"}));
   // Kind "z" is handled as the setup program: launched from the installer's folder.
   EXPECT_TRUE(Ends([&] { form.Inet1_StateChanged(icResponseCompleted); }));
   EXPECT_EQ(sys.log[sys.log.size() - 2], L"open C:\\pkg\\norq_setup.exe");
@@ -77,8 +75,7 @@ TEST_F(InstallQueue, OnlyCapitalZIsAComponentAndTheBoundEndsTheWalk) {
   sys.files[L"p1"].bytes = "x";
   sys.log.clear();
   EXPECT_NO_THROW(form.Command2_Click());
-  EXPECT_EQ(sys.log, (std::vector<std::wstring>{L"start cmd.exe /c regsvr32/s \"p1\"",
-                                                L"start cmd.exe /c regsvr32/s \"p2\""}));
+  EXPECT_EQ(sys.log, (Lines{L"start cmd.exe /c regsvr32/s \"p1\"", L"start cmd.exe /c regsvr32/s \"p2\""}));
   Lists(L"|Z|Z", L"|n1");  // a list shorter than the kinds
   try {
     form.Command2_Click();

@@ -4,7 +4,6 @@
 namespace norq::test {
 
 using Startup = FormTest;
-using Lines = std::vector<std::wstring>;
 
 // Only a plain file counts as the OEM marker: hidden, system or a folder is "not unpacked".
 TEST(StartupMarker, WithoutAPlainOemMarkerOnlyTheMessageShowsAndNothingIsWritten) {

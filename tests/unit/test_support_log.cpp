@@ -19,7 +19,7 @@ TEST_F(SupportLog, AFailedRunTellsEachStepAndWhy) {
   form.Inet1_StateChanged(icError);
 
   const std::wstring mci = std::wstring(kServer) + L"/Soft/System/MCI32.txt";
-  EXPECT_EQ(sys.supportLog, (std::vector<std::wstring>{
+  EXPECT_EQ(sys.supportLog, (Lines{
       std::wstring(L"norq_installer ") + (L"" NORQ_VERSION) + L" started in C:\\pkg",
       L"command line: REFRESH",
       L"OEM name: 测试版",

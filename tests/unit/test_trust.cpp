@@ -158,7 +158,7 @@ TEST_F(KeyedStartup, ASignedIndexPinsEveryBody) {
   FrmUpdate keyed(sys, inet1, inet2, sys.trustedKey);
   EXPECT_FALSE(Ends([&] { keyed.Form_Load(); }));
   EXPECT_EQ(keyed.ServerUrl(), kServer);
-  EXPECT_EQ(inet2.requested, (std::vector<std::wstring>{PrimaryPointerUrl(), index, signature}));
+  EXPECT_EQ(inet2.requested, (Lines{PrimaryPointerUrl(), index, signature}));
   keyed.Command_refresh_Click();
   ASSERT_EQ(inet1.expected.size(), 1u);
   EXPECT_TRUE(inet1.expected[0].program);
