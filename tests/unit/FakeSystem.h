@@ -1,6 +1,7 @@
 #pragma once
 // Fakes of the two seams for driving the window's handlers on Linux. Files
 // hold wide text as written; processes and windows are plain tables.
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/RuntimeError.h"
 #include "platform/Inet.h"
 #include "platform/System.h"
 
@@ -25,38 +27,66 @@ struct FakeFile {
 
 class FakeSystem : public System {
  public:
-  bool FileExists(const std::wstring& path, unsigned attrMask) override;
-  std::wstring ReadTextLine(const std::wstring& path) override;
-  void WriteTextLine(const std::wstring& path, const std::wstring& text) override;
+  bool FileExists(const std::wstring& path, unsigned attrMask) override {
+    auto it = files.find(path);
+    if (it == files.end() || it->second.folder) return false;
+    return (it->second.attributes & (kAttrHidden | kAttrSystem) & ~attrMask) == 0;
+  }
+  std::wstring ReadTextLine(const std::wstring& path) override {
+    auto it = files.find(path);
+    if (it == files.end()) throw RuntimeError(ErrorNumber::FileNotFound, path);
+    return it->second.text.substr(0, it->second.text.find(L'\r'));
+  }
+  void WriteTextLine(const std::wstring& path, const std::wstring& text) override {
+    if (unwritable.count(path)) throw RuntimeError(ErrorNumber::DiskNotReady, path);
+    files[path].text = text + L"\r\n";
+    log.push_back(L"write " + path);
+  }
   std::unique_ptr<TargetFile> CreateTarget(const std::wstring& path) override;
   void StartHidden(const std::wstring& commandLine) override { log.push_back(L"start " + commandLine); }
   std::int32_t ShellOpen(const std::wstring& path) override {
     log.push_back(L"open " + path);
     return 42;
   }
-  std::uintptr_t FindTopWindow(const std::wstring& title) override;
+  std::uintptr_t FindTopWindow(const std::wstring& title) override {
+    const auto it = std::find_if(windows.begin(), windows.end(), [&](const auto& w) { return w.second.first == title; });
+    return it == windows.end() ? 0 : it->first;
+  }
   std::uint32_t WindowProcessId(std::uintptr_t window) override { return windows.at(window).second; }
-  EndProcessResult EndProcess(std::uint32_t processId) override;
-  std::wstring GetSpecialFolder(int csidl) override { return csidl == 37 ? systemDir : L""; }
-  std::wstring AppPath() override { return appPath; }
+  EndProcessResult EndProcess(std::uint32_t processId) override {
+    if (cannotOpen.count(processId)) return EndProcessResult::CannotOpen;
+    log.push_back(L"end " + std::to_wstring(processId));
+    if (cannotEnd.count(processId)) return EndProcessResult::TerminateFailed;
+    std::erase_if(windows, [&](const auto& entry) { return entry.second.second == processId; });
+    return EndProcessResult::Ended;
+  }
+  std::wstring GetSpecialFolder(int csidl) override { return csidl == 37 ? L"C:\\Windows\\system32" : L""; }
+  std::wstring AppPath() override { return L"C:\\pkg"; }
   std::wstring CommandLine() override { return commandLine; }
   // Verifies when every byte of the signature is SignatureByte(message) and
   // the key is `trustedKey`: enough to tell a signed index from others.
   static std::uint8_t SignatureByte(std::string_view message) { return static_cast<std::uint8_t>(message.size() % 100 + 1); }
-  bool VerifySignature(const P256PublicKey& key, std::string_view message, const P256Signature& signature) override;
+  bool VerifySignature(const P256PublicKey& key, std::string_view message, const P256Signature& signature) override {
+    return key == trustedKey && std::all_of(signature.begin(), signature.end(),
+                                            [&](std::uint8_t byte) { return byte == SignatureByte(message); });
+  }
   void KeepAnswering() override { ++keepAnswering; }
   void Log(const std::wstring& line) noexcept override { supportLog.push_back(line); }
-  int MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) override;
-  [[noreturn]] void End() override;
+  int MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) override {
+    if (formShown) formShownAtMsgBox = formShown();
+    log.push_back(L"msgbox " + title + L" " + std::to_wstring(style) + L" " + text);
+    return 1;
+  }
+  [[noreturn]] void End() override {
+    log.push_back(L"end program");
+    throw ProgramEnded{};
+  }
 
   std::map<std::wstring, FakeFile> files;
   std::set<std::wstring> unwritable;       // writes there fail like a missing drive
   std::size_t failTargetAfter = SIZE_MAX;  // bytes a target accepts before a write fails
   std::map<std::uintptr_t, std::pair<std::wstring, std::uint32_t>> windows;  // handle -> title, process
   std::set<std::uint32_t> cannotOpen, cannotEnd;
-  int findCalls = 0;
-  std::wstring systemDir = L"C:\\Windows\\system32";
-  std::wstring appPath = L"C:\\pkg";
   std::wstring commandLine;
   bool formShownAtMsgBox = false;
   std::function<bool()> formShown;  // set by the test to report the window's state
@@ -65,6 +95,27 @@ class FakeSystem : public System {
   std::vector<std::wstring> supportLog;
   int keepAnswering = 0;
 };
+
+// Keeps what is appended until Commit, as the real target does beside its file.
+struct FakeTarget : TargetFile {
+  FakeTarget(FakeSystem& s, std::wstring p) : system(s), path(std::move(p)) {}
+  void Append(const std::uint8_t* data, std::size_t size) override {
+    if (pending.size() + size > system.failTargetAfter) throw RuntimeError(ErrorNumber::DiskFull, path);
+    pending.append(reinterpret_cast<const char*>(data), size);
+  }
+  void Commit() override {
+    system.files[path].bytes = pending;
+    system.files[path].folder = false;
+  }
+  FakeSystem& system;
+  std::wstring path;
+  std::string pending;
+};
+
+inline std::unique_ptr<TargetFile> FakeSystem::CreateTarget(const std::wstring& path) {
+  if (unwritable.count(path)) throw RuntimeError(ErrorNumber::PermissionDenied, path);
+  return std::make_unique<FakeTarget>(*this, path);
+}
 
 class FakeInet : public Inet {
  public:
@@ -77,7 +128,11 @@ class FakeInet : public Inet {
     executed.push_back(url + L" " + operation);
   }
   std::wstring GetHeader(const std::wstring&) override { return contentLength; }
-  std::vector<std::uint8_t> GetChunk(std::int32_t size) override;
+  std::vector<std::uint8_t> GetChunk(std::int32_t size) override {
+    const auto n = std::min<std::size_t>(static_cast<std::size_t>(size), body.size() - offset);
+    offset += n;
+    return {body.begin() + static_cast<std::ptrdiff_t>(offset - n), body.begin() + static_cast<std::ptrdiff_t>(offset)};
+  }
   std::optional<std::string> FetchBytes(const std::wstring& url, std::size_t cap) override {
     requested.push_back(url);
     auto it = files.find(url);

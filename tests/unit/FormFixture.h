@@ -10,12 +10,23 @@
 namespace norq::test {
 
 inline constexpr wchar_t kServer[] = L"http://dl.example.test:8080";  // 27 characters
+using Lines = std::vector<std::wstring>;
+
+// Runs an event as the window does; true when it ended the program.
+template <typename F>
+bool Ends(F event) {
+  try {
+    event();
+  } catch (const ProgramEnded&) {
+    return true;
+  }
+  return false;
+}
 
 // A window with its two fakes, an unpacked package in C:\pkg and a working
 // primary pointer page.
-class FormTest : public ::testing::Test {
- protected:
-  FormTest() : form(sys, inet1, inet2) {
+struct World {
+  World() {
     sys.files[L"C:\\pkg\\norqoem.dat"].text = L"测试版\r\n";
     inet2.pages[PrimaryPointerUrl()] = kServer;
     sys.formShown = [this] { return form.controls().FormShown(); };
@@ -23,24 +34,15 @@ class FormTest : public ::testing::Test {
       if (change == Change::Caption) captions[id].push_back(form.controls().Caption(id));
     });
   }
-
-  // Runs an event as the window does; true when it ended the program.
-  template <typename F>
-  bool Ends(F event) {
-    try {
-      event();
-    } catch (const ProgramEnded&) {
-      return true;
-    }
-    return false;
-  }
   bool Load() { return Ends([&] { form.Form_Load(); }); }
   const std::wstring& Caption(ControlId id) const { return form.controls().Caption(id); }
 
   FakeSystem sys;
   FakeInet inet1, inet2;
-  FrmUpdate form;
+  FrmUpdate form{sys, inet1, inet2};
   std::map<ControlId, std::vector<std::wstring>> captions;
 };
+
+class FormTest : public ::testing::Test, public World {};
 
 }  // namespace norq::test

@@ -6,39 +6,33 @@ namespace norq::test {
 using Startup = FormTest;
 
 // Only a plain file counts as the OEM marker: hidden, system or a folder is "not unpacked".
-TEST_F(Startup, WithoutAPlainOemMarkerOnlyTheMessageShowsAndNothingIsWritten) {
-  const struct {
-    const char* what;
-    unsigned attributes;
-    bool folder, present;
-  } cases[] = {{"absent", 0, false, false}, {"hidden", kAttrHidden, false, true},
-               {"system", kAttrSystem, false, true}, {"folder", 0, true, true}};
-  for (const auto& c : cases) {
-    FakeSystem s;
-    FakeInet i1, i2;
-    if (c.present) s.files[L"C:\\pkg\\norqoem.dat"] = {L"x\r\n", "", c.attributes, c.folder};
-    FrmUpdate f(s, i1, i2);
-    s.formShown = [&] { return f.controls().FormShown(); };
-    EXPECT_TRUE(Ends([&] { f.Form_Load(); })) << c.what;
-    EXPECT_EQ(s.log, (std::vector<std::wstring>{L"msgbox Quovexa 16 请先解压，而后再安装！", L"end program"})) << c.what;
-    EXPECT_FALSE(s.formShownAtMsgBox) << c.what;
-    EXPECT_TRUE(i2.requested.empty()) << c.what;
+TEST(StartupMarker, WithoutAPlainOemMarkerOnlyTheMessageShowsAndNothingIsWritten) {
+  const FakeFile markers[] = {{L"x", "", kAttrHidden}, {L"x", "", kAttrSystem}, {L"x", "", 0, true}, {}};
+  for (const auto& marker : markers) {  // the last: none at all
+    World w;
+    w.sys.files.erase(L"C:\\pkg\\norqoem.dat");
+    if (!marker.text.empty()) w.sys.files[L"C:\\pkg\\norqoem.dat"] = marker;
+    EXPECT_TRUE(w.Load()) << marker.attributes;
+    EXPECT_EQ(w.sys.log, (Lines{L"msgbox Quovexa 16 请先解压，而后再安装！", L"end program"})) << marker.attributes;
+    EXPECT_FALSE(w.sys.formShownAtMsgBox);
+    EXPECT_TRUE(w.inet2.requested.empty());
   }
 }
 
-TEST_F(Startup, NormalStartWritesMarkersInOrderAndReadiesTheButton) {
+TEST_F(Startup, NormalStartWritesMarkersEndsTheRunningProductAndReadiesTheButton) {
+  sys.windows = {{1, {L"norq", 100}}, {2, {L"norq 2", 200}}, {3, {L"norq", 300}}};
   EXPECT_FALSE(Load());
-  EXPECT_EQ(sys.log, (std::vector<std::wstring>{L"write C:\\norqoem.dat", L"write D:\\norqoem.dat",
-                                                L"write C:\\norq_url.dat", L"write D:\\norq_url.dat"}));
+  EXPECT_EQ(sys.log, (Lines{L"write C:\\norqoem.dat", L"write D:\\norqoem.dat", L"write C:\\norq_url.dat",
+                            L"write D:\\norq_url.dat", L"end 100", L"end 300"}));
   EXPECT_EQ(sys.files[L"D:\\norqoem.dat"].text, L"测试版\r\n");
   EXPECT_EQ(sys.files[L"C:\\norq_url.dat"].text, std::wstring(kServer) + L"\r\n");
   EXPECT_EQ(Caption(ControlId::Label_v), L"测试版 专用安装程序");
   EXPECT_EQ(Caption(ControlId::Label1), L"如果安装工作多次无法进行，请联系QQ：4817203695");
-  EXPECT_EQ(captions[ControlId::Command_refresh], (std::vector<std::wstring>{L"稍等，正在检测...", L"开始安装"}));
+  EXPECT_EQ(captions[ControlId::Command_refresh], (Lines{L"稍等，正在检测...", L"开始安装"}));
   EXPECT_TRUE(form.controls().Enabled(ControlId::Command_refresh));
   EXPECT_TRUE(form.controls().FormShown());
   EXPECT_EQ(form.ServerUrl(), kServer);
-  EXPECT_EQ(inet2.requested, (std::vector<std::wstring>{PrimaryPointerUrl()}));
+  EXPECT_EQ(inet2.requested, (Lines{PrimaryPointerUrl()}));
   EXPECT_TRUE(inet1.executed.empty());
 }
 
@@ -54,25 +48,20 @@ TEST_F(Startup, ExistingOemCopiesStayAndMissingDrivesAreSkipped) {
   EXPECT_EQ(Caption(ControlId::Label_v), L" 专用安装程序");
 }
 
-TEST_F(Startup, ReplyLengthBoundsOnBothPages) {
+TEST(StartupServer, ReplyLengthBoundsOnBothPages) {
   const std::wstring r15(15, L'a'), r16(16, L'b'), r49(49, L'c'), r50(50, L'd');
-  const struct {
-    std::wstring primary, secondary, accepted;
-  } cases[] = {
+  const struct { std::wstring primary, secondary, accepted; } cases[] = {
       {r15, r16, r16}, {r16, r49, r16}, {r49, r16, r49}, {r50, r49, r49}, {L"", r16, r16},
       {L"http://a.test/x|y.example", r16, r16},  // a "|" would shift the manifest's lists
       {L"http://dl.example.test/\r\n", r16, L"http://dl.example.test/\r\n"},
   };
   for (const auto& c : cases) {
-    FakeSystem s;
-    FakeInet i1, i2;
-    s.files[L"C:\\pkg\\norqoem.dat"].text = L"x";
-    i2.pages = {{PrimaryPointerUrl(), c.primary}, {SecondaryPointerUrl(), c.secondary}};
-    FrmUpdate f(s, i1, i2);
-    f.Form_Load();
-    EXPECT_EQ(f.ServerUrl(), c.accepted) << c.primary;
-    EXPECT_EQ(s.files[L"D:\\norq_url.dat"].text, c.accepted + L"\r\n");
-    EXPECT_EQ(i2.requested.size(), c.accepted == c.primary ? 1u : 2u);
+    World w;
+    w.inet2.pages = {{PrimaryPointerUrl(), c.primary}, {SecondaryPointerUrl(), c.secondary}};
+    EXPECT_FALSE(w.Load());
+    EXPECT_EQ(w.form.ServerUrl(), c.accepted) << c.primary;
+    EXPECT_EQ(w.sys.files[L"D:\\norq_url.dat"].text, c.accepted + L"\r\n");
+    EXPECT_EQ(w.inet2.requested.size(), c.accepted == c.primary ? 1u : 2u);
   }
 }
 
@@ -80,46 +69,30 @@ TEST_F(Startup, NoUsableServerShowsTheMessageOverTheWindowAndEnds) {
   inet2.pages.clear();
   sys.files[L"C:\\norq_url.dat"].text = L"earlier\r\n";
   EXPECT_TRUE(Load());
-  EXPECT_EQ(sys.log.back(), L"end program");
-  EXPECT_EQ(sys.log[sys.log.size() - 2], L"msgbox Quovexa 16 安装的服务器目前不好用，稍后后再安装！");
+  EXPECT_EQ(Lines(sys.log.end() - 2, sys.log.end()),
+            (Lines{L"msgbox Quovexa 16 安装的服务器目前不好用，稍后后再安装！", L"end program"}));
   EXPECT_TRUE(sys.formShownAtMsgBox);
   EXPECT_FALSE(form.controls().Enabled(ControlId::Command_refresh));
   EXPECT_EQ(Caption(ControlId::Command_refresh), L"稍等，正在检测...");
   EXPECT_TRUE(sys.files.count(L"C:\\norqoem.dat"));
   EXPECT_EQ(sys.files[L"C:\\norq_url.dat"].text, L"earlier\r\n");
-  EXPECT_EQ(inet2.requested, (std::vector<std::wstring>{PrimaryPointerUrl(), SecondaryPointerUrl()}));
+  EXPECT_EQ(inet2.requested, (Lines{PrimaryPointerUrl(), SecondaryPointerUrl()}));
 }
 
-TEST_F(Startup, OnlyTheExactWordRefreshStartsTheInstallation) {
-  const struct {
-    std::wstring commandLine;
-    bool starts;
-  } cases[] = {{L"REFRESH", true}, {L"refresh", false}, {L"REFRESH ", false}, {L"REFRESH X", false}, {L"", false}};
-  for (const auto& c : cases) {
-    FakeSystem s;
-    FakeInet i1, i2;
-    s.files[L"C:\\pkg\\norqoem.dat"].text = L"x";
-    s.commandLine = c.commandLine;
-    i2.pages[PrimaryPointerUrl()] = kServer;
-    FrmUpdate f(s, i1, i2);
-    f.Form_Load();
-    EXPECT_EQ(!f.controls().Enabled(ControlId::Command_refresh), c.starts) << c.commandLine;
-    EXPECT_EQ(i1.executed.size(), c.starts ? 1u : 0u) << c.commandLine;
+TEST(StartupCommandLine, OnlyTheExactWordRefreshStartsTheInstallation) {
+  for (const wchar_t* commandLine : {L"REFRESH", L"refresh", L"REFRESH ", L"REFRESH X", L""}) {
+    World w;
+    w.sys.commandLine = commandLine;
+    EXPECT_FALSE(w.Load());
+    EXPECT_EQ(w.inet1.executed.size(), commandLine == std::wstring(L"REFRESH") ? 1u : 0u) << commandLine;
   }
-}
-
-TEST_F(Startup, RunningProductIsEndedBeforeTheCommandLineIsRead) {
-  sys.windows = {{1, {L"norq", 100}}, {2, {L"norq 2", 200}}, {3, {L"norq", 300}}};
-  EXPECT_FALSE(Load());
-  EXPECT_EQ(sys.windows.size(), 1u);
-  EXPECT_EQ(sys.windows.begin()->second.first, L"norq 2");
 }
 
 TEST(KillProcessByTitle, EndsEveryOwnerOfTheTitleAndStopsAtOneItCannotEnd) {
   FakeSystem sys;
   sys.windows = {{1, {L"norq", 100}}, {2, {L"norq", 200}}, {3, {L"norqx", 300}}};
   KillProcessByTitle(sys, L"norq");
-  EXPECT_EQ(sys.log, (std::vector<std::wstring>{L"end 100", L"end 200"}));
+  EXPECT_EQ(sys.log, (Lines{L"end 100", L"end 200"}));
 
   sys.windows = {{1, {L"norq", 100}}, {2, {L"norq", 200}}};
   sys.cannotOpen = {100};
@@ -127,9 +100,9 @@ TEST(KillProcessByTitle, EndsEveryOwnerOfTheTitleAndStopsAtOneItCannotEnd) {
   EXPECT_EQ(sys.windows.size(), 2u);
   sys.cannotOpen.clear();
   sys.cannotEnd = {100};
-  const int finds = sys.findCalls;
+  sys.log.clear();
   KillProcessByTitle(sys, L"norq");
-  EXPECT_EQ(sys.findCalls, finds + 1);  // a process whose ending fails cannot hold the loop
+  EXPECT_EQ(sys.log, (Lines{L"end 100"}));  // a process whose ending fails cannot hold the loop
 }
 
 }  // namespace norq::test

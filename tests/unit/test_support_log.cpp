@@ -1,6 +1,4 @@
 #include "FormFixture.h"
-#include "core/Text.h"
-#include "ui/EventGuard.h"
 
 namespace norq::test {
 
@@ -21,7 +19,7 @@ TEST_F(SupportLog, AFailedRunTellsEachStepAndWhy) {
   form.Inet1_StateChanged(icError);
 
   const std::wstring mci = std::wstring(kServer) + L"/Soft/System/MCI32.txt";
-  EXPECT_EQ(sys.supportLog, (std::vector<std::wstring>{
+  EXPECT_EQ(sys.supportLog, (Lines{
       std::wstring(L"norq_installer ") + (L"" NORQ_VERSION) + L" started in C:\\pkg",
       L"command line: REFRESH",
       L"OEM name: 测试版",
@@ -37,19 +35,6 @@ TEST_F(SupportLog, AFailedRunTellsEachStepAndWhy) {
       L"entry 2 downloading: " + mci + L" for C:\\Windows\\system32\\MCI32.OCX",
       L"download failed: " + mci + L": HTTP 404, declared 9 bytes, received 9 bytes in 1.250 s, failed: HTTP status 404",
   }));
-}
-
-TEST_F(SupportLog, AnErrorIsLoggedWithItsCodeBeforeTheReportAndTheEnd) {
-  EXPECT_THROW(RunEvent(sys, [] { throw RuntimeError(ErrorNumber::DiskFull, L"WriteFile C:\\x.tmp", 112); }),
-               ProgramEnded);
-  EXPECT_EQ(sys.supportLog, (std::vector<std::wstring>{L"error 61 (磁盘已满): WriteFile C:\\x.tmp, Win32 code 112",
-                                                       L"end: after the error above"}));
-}
-
-TEST(OneLine, EscapesControlCharactersOnly) {
-  EXPECT_EQ(OneLine(L"http://a.test/\r\n"), L"http://a.test/\\r\\n");
-  EXPECT_EQ(OneLine(L"测试\t版\x1b\x7f"), L"测试\\t版\\x1b\\x7f");
-  EXPECT_EQ(OneLine(L""), L"");
 }
 
 }  // namespace norq::test

@@ -2,9 +2,12 @@
 // tried here without the calls.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "core/RuntimeError.h"
 #include "core/Text.h"
 #include "platform/FileChecks.h"
+#include "platform/ProcessStart.h"
 #include "platform/SupportLogLine.h"
 #include "platform/System.h"
 #include "platform/SystemPaths.h"
@@ -15,49 +18,36 @@ namespace norq {
 TEST(ExistenceTest, CountsPlainFilesAndWhatTheMaskAdmits) {
   // The system's attribute bits, written out: a wrong bit in the rule fails here.
   constexpr std::uint32_t kReadOnly = 0x1, H = 0x2, S = 0x4, D = 0x10, kArchive = 0x20;
-  const struct {
-    std::uint32_t attributes;
-    unsigned mask;
-    bool present;
-  } cases[] = {
-      {kArchive, kAttrNormal, true},
-      {kReadOnly, kAttrNormal, true},
-      {0x80, kAttrNormal, true},  // FILE_ATTRIBUTE_NORMAL
-      {H, kAttrNormal, false},
-      {H, kAttrHidden, true},
-      {H | kReadOnly, kAttrReadOnly, false},
-      {S, kAttrNormal, false},
-      {S, kAttrSystem, true},
-      {S, kAttrHidden, false},
-      {H | S, kAttrHidden, false},
-      {H | S, kAttrHidden | kAttrSystem, true},
-      {D, kAttrNormal, false},
-      {D | H, kAttrHidden | kAttrSystem, false},
+  const struct { std::uint32_t attributes; unsigned mask; bool present; } cases[] = {
+      {kArchive, kAttrNormal, true}, {kReadOnly, kAttrNormal, true}, {0x80, kAttrNormal, true},  // 0x80: NORMAL
+      {H, kAttrNormal, false},       {H, kAttrHidden, true},         {H | kReadOnly, kAttrReadOnly, false},
+      {S, kAttrNormal, false},       {S, kAttrSystem, true},         {S, kAttrHidden, false},
+      {H | S, kAttrHidden, false},   {H | S, kAttrHidden | kAttrSystem, true},
+      {D, kAttrNormal, false},       {D | H, kAttrHidden | kAttrSystem, false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(CountsAsPresent(c.attributes, c.mask), c.present) << std::hex << c.attributes << " mask " << c.mask;
   }
 }
 
-TEST(ExistenceTest, OnlyAMissingNameIsAnAnswerOtherFailuresAreFaults) {
-  for (std::uint32_t code : {2u, 3u, 18u, 53u}) EXPECT_TRUE(SearchFoundNothing(code)) << code;
-  // access denied, drive not ready, bad name, sharing violation, invalid drive
-  for (std::uint32_t code : {0u, 5u, 21u, 123u, 32u, 15u}) EXPECT_FALSE(SearchFoundNothing(code)) << code;
-}
-
-TEST(TargetFile, OnlyATakenNameIsWorthAnotherName) {
-  for (std::uint32_t code : {80u, 183u}) EXPECT_TRUE(NameTaken(code)) << code;
-  for (std::uint32_t code : {0u, 2u, 3u, 5u, 32u, 112u}) EXPECT_FALSE(NameTaken(code)) << code;
+// Each rule admits its own failure codes and no other: a missing name is an
+// answer (any other failed search is a fault), only a taken name is worth
+// another temporary name, only a passing failure is worth starting again.
+TEST(Win32Codes, EachRuleAdmitsOnlyItsOwnCodes) {
+  const auto only = [](bool (*rule)(std::uint32_t), std::set<std::uint32_t> admitted) {
+    for (std::uint32_t code : {0u, 2u, 3u, 5u, 8u, 14u, 15u, 18u, 21u, 32u, 53u, 80u, 87u, 112u, 123u, 183u, 193u, 740u,
+                               1359u, 1450u}) {
+      EXPECT_EQ(rule(code), admitted.count(code) == 1) << code;
+    }
+  };
+  only(SearchFoundNothing, {2, 3, 18, 53});
+  only(NameTaken, {80, 183});
+  only(IsPassingStartFailure, {8, 14, 32, 1359, 1450});
 }
 
 TEST(Waits, ASplitWaitEndsWithTheWholeOneAndForeverStaysForever) {
-  const struct {
-    std::uint32_t timeout;
-    std::uint64_t spent;
-    std::uint32_t left;
-  } cases[] = {
-      {2000, 0, 2000},        {2000, 1999, 1},       {2000, 2000, 0},
-      {2000, 1u << 20, 0},    {kWaitForever, 0, kWaitForever},
+  const struct { std::uint32_t timeout; std::uint64_t spent; std::uint32_t left; } cases[] = {
+      {2000, 0, 2000}, {2000, 1999, 1}, {2000, 2000, 0}, {2000, 1u << 20, 0}, {kWaitForever, 0, kWaitForever},
       {kWaitForever, 5'000'000'000ull, kWaitForever},  // longer than the timeout's own range
       {kWaitForever - 1, 5'000'000'000ull, 0},
   };
@@ -72,12 +62,8 @@ TEST(ProgramStart, ABareNameRunsFromTheSystemFolderAPathAsGiven) {
       {L"cmd.exe /c regsvr32/s \"C:\\x.dll\"", L"C:\\Windows\\system32\\cmd.exe"},
       {L"\"regsvr32\" /s x.dll", L"C:\\Windows\\system32\\regsvr32.exe"},
       {L"  cmd /c", L"C:\\Windows\\system32\\cmd.exe"},
-      {L"C:\\pkg\\cmd.exe /c", L""},
-      {L"\"C:\\My Files\\setup.exe\"", L""},
-      {L".\\cmd.exe", L""},
-      {L"sub/cmd.exe", L""},
-      {L"C:cmd.exe", L""},
-      {L"", L""},
+      {L"C:\\pkg\\cmd.exe /c", L""}, {L"\"C:\\My Files\\setup.exe\"", L""}, {L".\\cmd.exe", L""},
+      {L"sub/cmd.exe", L""},        {L"C:cmd.exe", L""},                     {L"", L""},
   };
   for (const auto& c : cases) {
     const std::wstring bare = BareProgramName(c.commandLine);
@@ -87,13 +73,10 @@ TEST(ProgramStart, ABareNameRunsFromTheSystemFolderAPathAsGiven) {
 }
 
 TEST(ProgramFolder, IsTheModulePathUpToItsLastSeparatorRootsKeepTheirs) {
-  const struct {
-    std::wstring module, folder;
-  } cases[] = {
+  const struct { std::wstring module, folder; } cases[] = {
       {L"C:\\pkg\\norq_installer.exe", L"C:\\pkg"},
       {L"C:\\My Files\\a\\norq_installer.exe", L"C:\\My Files\\a"},
-      {L"C:\\norq_installer.exe", L"C:\\"},
-      {L"\\\\?\\C:\\norq_installer.exe", L"\\\\?\\C:\\"},
+      {L"C:\\norq_installer.exe", L"C:\\"}, {L"\\\\?\\C:\\norq_installer.exe", L"\\\\?\\C:\\"},
       {L"\\\\?\\C:\\pkg\\norq_installer.exe", L"\\\\?\\C:\\pkg"},
       {L"\\\\server\\share\\norq_installer.exe", L"\\\\server\\share"},
       {L"norq_installer.exe", L""},
@@ -102,9 +85,7 @@ TEST(ProgramFolder, IsTheModulePathUpToItsLastSeparatorRootsKeepTheirs) {
 }
 
 TEST(PathBuffer, GrowsUntilThePathFitsAndStopsAtTheLimit) {
-  const struct {
-    std::size_t answer, size, next;
-  } cases[] = {
+  const struct { std::size_t answer, size, next; } cases[] = {
       {12, 260, 0},       {259, 260, 0},         // fit: the answer is the length
       {260, 260, 520},                           // cut short, filling the buffer
       {300, 260, 520},    {1000, 260, 1000},     // the size the call needs
@@ -114,7 +95,7 @@ TEST(PathBuffer, GrowsUntilThePathFitsAndStopsAtTheLimit) {
   for (const auto& c : cases) EXPECT_EQ(NextPathBuffer(c.answer, c.size), c.next) << c.answer << " in " << c.size;
 }
 
-TEST(TargetFile, TheTemporaryLiesBesideTheTargetWithANameOfItsOwn) {
+TEST(TargetFile, TheTemporaryLiesBesideTheTargetAndTheRenameNamesTheTargetInFull) {
   const std::wstring target = L"C:\\Windows\\system32\\MCI32.OCX";
   const std::wstring temporary = TemporaryNameFor(target, 4242, 7);
   EXPECT_EQ(FolderOfModule(temporary), FolderOfModule(target));
@@ -122,12 +103,8 @@ TEST(TargetFile, TheTemporaryLiesBesideTheTargetWithANameOfItsOwn) {
   EXPECT_NE(temporary, TemporaryNameFor(target, 4242, 8));
   EXPECT_NE(temporary, TemporaryNameFor(target, 4243, 7));
   EXPECT_NE(TemporaryNameFor(target, 1, 23), TemporaryNameFor(target, 12, 3));
-}
-
-TEST(TargetFile, TheRenameNamesTheTargetAsTheFileSystemDoes) {
-  const struct {
-    std::wstring path, name;
-  } cases[] = {
+  // The rename names the target as the file system does.
+  const struct { std::wstring path, name; } cases[] = {
       {L"C:\\Windows\\system32\\comcat.dll", L"\\??\\C:\\Windows\\system32\\comcat.dll"},
       {L"\\\\server\\share\\norq_setup.exe", L"\\??\\UNC\\server\\share\\norq_setup.exe"},
       {L"\\\\?\\C:\\pkg\\norq_setup.exe", L"\\??\\C:\\pkg\\norq_setup.exe"},
@@ -136,52 +113,31 @@ TEST(TargetFile, TheRenameNamesTheTargetAsTheFileSystemDoes) {
   for (const auto& c : cases) EXPECT_EQ(FileSystemName(c.path), c.name) << c.path;
 }
 
-TEST(MarkerLine, IsTheEncodedTextThenCrLfAndReadsBackWhole) {
-  const std::string cases[] = {"http://dl.example.test:8080", "\xd1\xdd\xca\xbe\xb0\xe6", "", "a\nb"};
-  for (const auto& text : cases) {
-    const std::string bytes = TextLineBytes(text);
-    EXPECT_EQ(bytes, text + "\r\n");
-    EXPECT_EQ(FirstLine(bytes), text);
-  }
-}
-
-TEST(SupportLogFile, EachLineIsStampedEscapedUtf8EndingInCrLf) {
+TEST(SupportLogFile, EachLineIsStampedEscapedUtf8EndingInCrLfAndAFullFileMakesWay) {
   const LogStamp stamp{2026, 3, 7, 9, 5, 1, 42, 1234};
   EXPECT_EQ(SupportLogLine(stamp, L"OEM name: 测试版"),
             "2026-03-07 09:05:01.042 [1234] OEM name: \xe6\xb5\x8b\xe8\xaf\x95\xe7\x89\x88\r\n");
   EXPECT_EQ(SupportLogLine(stamp, L"reply http://a/\r\n"), "2026-03-07 09:05:01.042 [1234] reply http://a/\\r\\n\r\n");
-  const struct {
-    std::wstring text;
-    std::string utf8;
-  } cases[] = {
-      {L"abc", "abc"},
-      {L"\x00e9", "\xc3\xa9"},
+  const struct { std::wstring text; std::string utf8; } cases[] = {
+      {L"abc", "abc"}, {L"\x00e9", "\xc3\xa9"},
       {{wchar_t(0xD83D), wchar_t(0xDE00)}, "\xf0\x9f\x98\x80"},  // a pair from UTF-16
       {{wchar_t(0xD83D), L'x'}, "\xef\xbf\xbdx"},                 // a lone half
       {{wchar_t(0xDE00)}, "\xef\xbf\xbd"},
   };
   for (const auto& c : cases) EXPECT_EQ(Utf8Of(c.text), c.utf8);
-}
-
-TEST(SupportLogFile, AFileOverOneMegabyteMakesWayForANewOne) {
-  EXPECT_FALSE(SupportLogIsFull(0));
-  EXPECT_FALSE(SupportLogIsFull(1 << 20));
-  EXPECT_TRUE(SupportLogIsFull((1 << 20) + 1));
-  EXPECT_TRUE(SupportLogIsFull(5'000'000'000ull));
+  EXPECT_EQ(OneLine(L"测试\t版\x1b\x7f"), L"测试\\t版\\x1b\\x7f");
+  // A file over one megabyte makes way for a new one.
+  for (std::uint64_t size : {0ull, 1ull << 20}) EXPECT_FALSE(SupportLogIsFull(size)) << size;
+  for (std::uint64_t size : {(1ull << 20) + 1, 5'000'000'000ull}) EXPECT_TRUE(SupportLogIsFull(size)) << size;
   EXPECT_EQ(OlderSupportLog(L"C:\\Temp\\norq_installer.log"), L"C:\\Temp\\norq_installer.log.1");
 }
 
 TEST(FileError, EachWin32CodeGivesTheNumberTheUserHasAlwaysSeen) {
-  const struct {
-    std::uint32_t win32;
-    ErrorNumber number;
-  } cases[] = {
-      {2, ErrorNumber::FileNotFound},       {3, ErrorNumber::PathNotFound},
-      {5, ErrorNumber::PermissionDenied},   {19, ErrorNumber::PermissionDenied},
-      {32, ErrorNumber::PermissionDenied},  {15, ErrorNumber::DiskNotReady},
-      {21, ErrorNumber::DiskNotReady},      {39, ErrorNumber::DiskFull},
-      {112, ErrorNumber::DiskFull},         {123, ErrorNumber::BadFileName},
-      {1, ErrorNumber::PathFileAccess},     {1359, ErrorNumber::PathFileAccess},
+  const struct { std::uint32_t win32; ErrorNumber number; } cases[] = {
+      {2, ErrorNumber::FileNotFound},      {3, ErrorNumber::PathNotFound},      {5, ErrorNumber::PermissionDenied},
+      {19, ErrorNumber::PermissionDenied}, {32, ErrorNumber::PermissionDenied}, {15, ErrorNumber::DiskNotReady},
+      {21, ErrorNumber::DiskNotReady},     {39, ErrorNumber::DiskFull},         {112, ErrorNumber::DiskFull},
+      {123, ErrorNumber::BadFileName},     {1, ErrorNumber::PathFileAccess},    {1359, ErrorNumber::PathFileAccess},
   };
   for (const auto& c : cases) EXPECT_EQ(FileErrorFor(c.win32), c.number) << c.win32;
 }

@@ -3,70 +3,56 @@
 #include <numeric>
 
 #include "platform/ChunkReader.h"
+#include "platform/HttpHeaders.h"
 #include "platform/InetStatus.h"
 #include "platform/TransferRules.h"
 
 namespace norq::test {
 
 TEST(StatusSucceeds, OnlyTwoHundreds) {
-  const struct {
-    std::uint32_t status;
-    bool succeeds;
-  } cases[] = {{199, false}, {200, true},  {204, true},  {299, true},  {300, false}, {304, false},
-               {399, false}, {400, false}, {404, false}, {499, false}, {500, false}, {0, false}};
+  const struct { std::uint32_t status; bool succeeds; } cases[] = {
+      {199, false}, {200, true},  {204, true},  {299, true},  {300, false}, {304, false},
+      {399, false}, {400, false}, {404, false}, {499, false}, {500, false}, {0, false}};
   for (const auto& c : cases) EXPECT_EQ(StatusSucceeds(c.status), c.succeeds) << c.status;
 }
 
 TEST(StateOf, EachWinInetStepHasItsOwnState) {
-  const struct {
-    std::uint32_t status;
-    std::int16_t state;
-  } cases[] = {{10, icResolvingHost},     {11, icHostResolved},      {20, icConnecting}, {21, icConnected},
-               {30, icRequesting},        {31, icRequestSent},       {40, icReceivingResponse},
-               {41, icResponseReceived},  {50, icDisconnecting},     {51, icDisconnected},
-               // handle created and closing, request complete, redirect: no state
-               {0, icNone}, {12, icNone}, {60, icNone}, {70, icNone}, {100, icNone}, {110, icNone}};
+  const struct { std::uint32_t status; std::int16_t state; } cases[] = {
+      {10, icResolvingHost}, {11, icHostResolved}, {20, icConnecting},        {21, icConnected},
+      {30, icRequesting},    {31, icRequestSent},  {40, icReceivingResponse}, {41, icResponseReceived},
+      {50, icDisconnecting}, {51, icDisconnected},
+      // handle created and closing, request complete, redirect: no state
+      {0, icNone}, {12, icNone}, {60, icNone}, {70, icNone}, {100, icNone}, {110, icNone}};
   for (const auto& c : cases) EXPECT_EQ(StateOf(c.status), c.state) << c.status;
 }
 
 TEST(StateFilter, PassesEachNewStateAndTheResponseOnlyOnce) {
-  const std::int16_t reported[] = {icNone, 1, 1, 2, 3, 4, 5, 6, 7, 7, 8, 7, 8, 7, 8, 9, 10, 10};
-  const std::vector<std::int16_t> expected = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
   StateFilter filter;
   std::vector<std::int16_t> passed;
-  for (const auto state : reported) {
+  for (const std::int16_t state : {0, 1, 1, 2, 3, 4, 5, 6, 7, 7, 8, 7, 8, 7, 8, 9, 10, 10}) {
     if (filter.Pass(state)) passed.push_back(state);
   }
-  EXPECT_EQ(passed, expected);
+  EXPECT_EQ(passed, (std::vector<std::int16_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
 }
 
 TEST(EndedShort, OnlyABodyThatStoppedBeforeItsDeclaredLengthAndCap) {
-  const struct {
-    std::uint64_t received, declared, cap;
-    bool isShort;
-  } cases[] = {{10, 0, UINT64_MAX, false},  // nothing declared
-               {9, 10, UINT64_MAX, true},   {10, 10, UINT64_MAX, false}, {11, 10, UINT64_MAX, false},
-               {0, 10, UINT64_MAX, true},   {4096, 5000, 4096, false},  // read up to the cap
-               {100, 5000, 4096, true}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(EndedShort(c.received, c.declared, c.cap), c.isShort) << c.received << " of " << c.declared;
-  }
+  const struct { std::uint64_t received, declared, cap; bool isShort; } cases[] = {
+      {10, 0, UINT64_MAX, false},  // nothing declared
+      {9, 10, UINT64_MAX, true},   {10, 10, UINT64_MAX, false}, {11, 10, UINT64_MAX, false},
+      {0, 10, UINT64_MAX, true},   {4096, 5000, 4096, false},  // read up to the cap
+      {100, 5000, 4096, true}};
+  for (const auto& c : cases) EXPECT_EQ(EndedShort(c.received, c.declared, c.cap), c.isShort) << c.received;
 }
 
 TEST(CheckOverdue, SilenceAndTheOverallDeadline) {
   constexpr std::uint32_t kTimeout = 1000;  // silent from 1500 ms, past the deadline at 2000 ms
-  const struct {
-    std::uint64_t now, started, lastHeard;
-    bool deadline;
-    Overdue overdue;
-  } cases[] = {{1400, 0, 0, true, Overdue::No},          {1500, 0, 0, false, Overdue::Silent},
-               {1999, 0, 1000, true, Overdue::No},       {2000, 0, 1999, true, Overdue::PastDeadline},
-               {9000, 0, 8999, false, Overdue::No},      {3000, 0, 0, true, Overdue::PastDeadline},
-               // heard from just after the clock was read: no silence at all
-               {5000, 4000, 5001, false, Overdue::No},   {5000, 5001, 5001, true, Overdue::No}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(CheckOverdue(c.now, c.started, c.lastHeard, kTimeout, c.deadline), c.overdue) << c.now;
-  }
+  const struct { std::uint64_t now, started, lastHeard; bool deadline; Overdue overdue; } cases[] = {
+      {1400, 0, 0, true, Overdue::No},          {1500, 0, 0, false, Overdue::Silent},
+      {1999, 0, 1000, true, Overdue::No},       {2000, 0, 1999, true, Overdue::PastDeadline},
+      {9000, 0, 8999, false, Overdue::No},      {3000, 0, 0, true, Overdue::PastDeadline},
+      // heard from just after the clock was read: no silence at all
+      {5000, 4000, 5001, false, Overdue::No},   {5000, 5001, 5001, true, Overdue::No}};
+  for (const auto& c : cases) EXPECT_EQ(CheckOverdue(c.now, c.started, c.lastHeard, kTimeout, c.deadline), c.overdue) << c.now;
 }
 
 TEST(ReadSizer, FollowsTheLinkWithinTheLargestRead) {
@@ -111,6 +97,25 @@ TEST(ChunkReader, PiecesCrossBlocksAndShortReadsThenTheRestThenNothing) {
   reader.Reset();
   at = 5;
   EXPECT_EQ(reader.Take(2, source), (std::vector<std::uint8_t>{5, 6}));
+}
+
+TEST(Headers, NameValueLinesAfterTheStatusLineFoundByNameInAnyCase) {
+  const struct { const wchar_t* raw; Headers headers; } cases[] = {
+      {L"HTTP/1.1 200 OK\r\nContent-Length: 12\r\nX-Note:\t a: b \t\r\n\r\n",
+       {{L"Content-Length", L"12"}, {L"X-Note", L"a: b"}}},
+      {L"HTTP/1.1 200 OK\r\nA: 1\r\nB: 2", {{L"A", L"1"}, {L"B", L"2"}}},  // no CR LF after the last
+      {L"HTTP/1.1 200 OK\r\nno colon\r\n : empty name\r\nC:\r\n", {{L"", L"empty name"}, {L"C", L""}}},
+      {L"HTTP/1.1 200 Note: not a header", {}},
+      {L"", {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseHeaderBlock(c.raw), c.headers) << c.raw;
+
+  // A name matches in any ASCII case, and only whole.
+  const Headers headers = {{L"Content-Length", L"12"}, {L"ETAG", L"x"}, {L"etag", L"second"}};
+  const struct { const wchar_t* name; const wchar_t* value; } names[] = {
+      {L"content-length", L"12"}, {L"CONTENT-LENGTH", L"12"}, {L"ETag", L"x"},
+      {L"Content", L""},          {L"Content-Length2", L""}, {L"Content-Lengtħ", L""}};
+  for (const auto& c : names) EXPECT_EQ(FindHeader(headers, c.name), c.value) << c.name;
 }
 
 }  // namespace norq::test
