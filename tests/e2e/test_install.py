@@ -1,6 +1,5 @@
-"""The installation walk end to end: the real installer under Wine fetches its
-components from nginx serving a tree laid out by the vendor's publishing tool,
-registers each one, then fetches and starts the setup program and ends."""
+"""The installation walk end to end against nginx serving a tree the vendor's tool published;
+and what the other cases share: the control ids, the servers, the leftovers they look for."""
 from __future__ import annotations
 
 import contextlib
@@ -8,33 +7,23 @@ import os
 import re
 import shutil
 import subprocess
-from pathlib import Path
 
 import pytest
 
-from harness import (COMPONENTS, INSTALLER_EXE, KEYED_EXE, PRIMARY_PORT, REPO, SECONDARY_PORT, SYSTEM_FOLDER,
-                     wait_until)
-from servers import NginxSite, publish
+from harness import (COMPONENTS, INSTALL_FOLDER, INSTALLER_EXE, KEYED_EXE, PRIMARY_PORT, REPO, SECONDARY_PORT,
+                     SERVER_PATHS, SYSTEM_FOLDER, wait_until)
+from servers import NginxSite, ScriptedServer, publish
 
-DOWNLOAD_PORT = 18082
-BASE = f"http://127.0.0.1:{DOWNLOAD_PORT}"
-INSTALL_DIR = r"C:\norq_e2e"
+HEADER, LOGO, EDITION, START, SERVER_LINK, NOTICE, CONTACT, LABEL3, PANEL, STATE_TEXT, PERCENT, BAR = range(1001, 1013)
+FAILED, NO_SERVER = "与主机通讯时出现了错误", "安装的服务器目前不好用，稍后后再安装！"
+BASE = "http://127.0.0.1:18082"  # the download server nginx serves the tree on
+SCRIPTED = f"http://127.0.0.1:{PRIMARY_PORT}"  # a scripted server on the primary pointer port
+POINTED = {"/quindle_www.html": {"body": SCRIPTED}}  # ... whose pointer page names itself
 PROOF_DIR = r"C:\norq_proof"
 # What GetSystemDirectory gives every process. A 32-bit one's files there land in
 # syswow64 (SYSTEM_FOLDER), and the cmd.exe and regsvr32 it starts are 32-bit too.
 SYSTEM_DIR = r"C:\windows\system32"
-REGSVR32 = rf"C:\windows\{SYSTEM_FOLDER}\regsvr32.exe"
-ERROR_REPORT_TITLE = "norq_installer"
-
-# The server path of each manifest entry, in the installer's order.
-SERVER_PATHS = {
-    "comcat.dll": "/Soft/System/comcat.txt", "MCI32.OCX": "/Soft/System/MCI32.txt",
-    "stdole2.tlb": "/Soft/System/stdole2.txt", "shdocvw.dll": "/Soft/System/shdocvwdll.txt",
-    "shdocvw.oca": "/Soft/System/shdocvwoca.txt", "msxml3.dll": "/Soft/System/msxml3.txt",
-    "MSINET.OCX": "/Soft/System/MSINET.txt", "COMDLG32.OCX": "/Soft/System/COMDLG32.txt",
-    "MSADODC.OCX": "/Soft/System/MSADODC.txt", "norq_setup.exe": "/norq/Soft/norq_setup.txt",
-}
-SETUP_PATH = SERVER_PATHS["norq_setup.exe"]
+COMCAT, SETUP_PATH = SERVER_PATHS["comcat.dll"], SERVER_PATHS["norq_setup.exe"]
 INDEX_PATH, SIGNATURE_PATH = "/norq/Soft/norq_index.txt", "/norq/Soft/norq_index.sig"
 
 
@@ -43,8 +32,21 @@ def registration(name: str) -> str:
 
 
 def registrations(app) -> list[str]:
-    """The command lines the installer started through cmd.exe, in order."""
     return [cmdline for cmdline in app.started_processes() if cmdline.lower().startswith("cmd.exe")]
+
+
+@pytest.fixture
+def scripted(tmp_path):
+    """Starts scripted servers, `scripted(answers, port)`, stopped after the case."""
+    servers = []
+
+    def start(answers: dict, port: int = PRIMARY_PORT) -> ScriptedServer:
+        servers.append(ScriptedServer(tmp_path / f"server{port}", port))
+        servers[-1].script(answers)
+        return servers[-1]
+    yield start
+    for server in servers:
+        server.stop()
 
 
 @contextlib.contextmanager
@@ -57,7 +59,7 @@ def nginx_tree(machine, sources, base=BASE, pointer: bytes | None = None, edit=N
         (tree / "quindle_www.html").write_bytes(pointer)
     if edit is not None:
         edit(tree)
-    site = NginxSite(machine.workdir, tree, PRIMARY_PORT, SECONDARY_PORT, DOWNLOAD_PORT)
+    site = NginxSite(machine.workdir, tree, PRIMARY_PORT, SECONDARY_PORT, int(BASE.rsplit(":", 1)[1]))
     try:
         yield site
     finally:
@@ -65,15 +67,30 @@ def nginx_tree(machine, sources, base=BASE, pointer: bytes | None = None, edit=N
 
 
 def controls(app) -> dict:
-    """The main window's controls by id as the probe sees them now: none while the window is
-    not shown, and some may be missing for a moment after it first shows."""
+    """The controls by id as the probe sees them now: none while the window is not shown,
+    and some may be missing for a moment after it first shows."""
     window = app.main_window()
     return window.controls if window else {}
 
 
+def state(app, control: int = STATE_TEXT) -> str | None:
+    shown = controls(app).get(control)
+    return shown.text if shown else None
+
+
+def wait_ready(app, timeout: float = 30):
+    """The window once the check has ended with an accepted reply."""
+    def ready():
+        app._fail_if_ended("an enabled start button")
+        window = app.main_window()
+        start = window.controls.get(START) if window else None
+        return window if start and start.enabled else None
+    return wait_until(ready, timeout, "the start button to be enabled")
+
+
 def install_dir(machine):
-    machine.folders.append(PROOF_DIR)  # the proofs go with the case's other leftovers
-    return machine.file(INSTALL_DIR)
+    machine.folders.append(PROOF_DIR)  # what the proofs write goes with the case's other leftovers
+    return machine.file(INSTALL_FOLDER)
 
 
 def setup_started(machine) -> str:
@@ -84,19 +101,18 @@ def setup_started(machine) -> str:
 
 def temporaries(machine) -> list[str]:
     """Files the installer's writes may leave beside their targets."""
-    folders = (machine.prefix.system_folder, machine.file(INSTALL_DIR))
-    return [p.name for folder in folders for p in folder.glob("*.tmp")]
+    return [p.name for folder in (machine.prefix.system_folder, machine.file(INSTALL_FOLDER)) for p in folder.glob("*.tmp")]
 
 
-def signed_installer(folder) -> Path:
+def signed_installer(folder):
     """The installer signed as a vendor ships it: the loader must skip the certificate table."""
     pki, unsigned, signed = folder / "pki", folder / "unsigned", folder / "signed"
     subprocess.run(["bash", REPO / "tests/release/make-test-pki.sh", pki], check=True)
     unsigned.mkdir()
     shutil.copy(INSTALLER_EXE, unsigned)
-    subprocess.run(["bash", REPO / "scripts/sign-release.sh", "--pkcs12", pki / "signer.p12",
-                    "--password-file", pki / "password", "--exe", unsigned / INSTALLER_EXE.name,
-                    "--out", signed], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["bash", REPO / "scripts/sign-release.sh", "--pkcs12", pki / "signer.p12", "--password-file",
+                    pki / "password", "--exe", unsigned / INSTALLER_EXE.name, "--out", signed],
+                   check=True, stdout=subprocess.DEVNULL)
     subprocess.run(["osslsigncode", "verify", "-in", signed / INSTALLER_EXE.name, "-CAfile", pki / "ca.pem"],
                    check=True, stdout=subprocess.DEVNULL)
     return signed / INSTALLER_EXE.name
@@ -132,7 +148,7 @@ def test_round_trip_downloads_registers_and_starts_setup(machine, sources, tmp_p
     with nginx_tree(machine, sources, base, pointer) as site:
         app = machine.launch(args="REFRESH", trace=True, exe=exe)
         assert app.wait_exit(60) == 0
-        assert setup_started(machine) == INSTALL_DIR + r"\norq_setup.exe"
+        assert setup_started(machine) == INSTALL_FOLDER + r"\norq_setup.exe"
         # A keyed installer fetches the tree's index once, after the pointer page and before any body.
         slash = "/" if base.endswith("/") else ""
         assert site.paths() == ["/quindle_www.html", *(slash + path for path in [*asked, *fetched.values()])]
@@ -151,11 +167,11 @@ def test_round_trip_downloads_registers_and_starts_setup(machine, sources, tmp_p
     assert all(re.match(stamp, line) for line in logged), logged
     lines = [re.sub(stamp, "", line) for line in logged]
     version = re.search(r"project\(norq_installer VERSION ([\d.]+)", (REPO / "CMakeLists.txt").read_text())[1]
-    assert lines[0] == f"norq_installer {version} started in {INSTALL_DIR}"
-    assert lines[-1] == f"end: the setup program {INSTALL_DIR}\\norq_setup.exe was started"
+    assert lines[0] == f"norq_installer {version} started in {INSTALL_FOLDER}"
+    assert lines[-1] == f"end: the setup program {INSTALL_FOLDER}\\norq_setup.exe was started"
     assert sum(line.startswith("downloaded http://") for line in lines) == len(fetched), lines
     # Wine's cmd.exe refuses "regsvr32/s"; the plain tool shows that what was installed registers.
-    assert machine.prefix.run([REGSVR32, f"{SYSTEM_DIR}\\MSINET.OCX"], "regsvr32") == 0
+    assert machine.prefix.run([rf"C:\windows\{SYSTEM_FOLDER}\regsvr32.exe", f"{SYSTEM_DIR}\\MSINET.OCX"], "regsvr32") == 0
     proof = machine.file(PROOF_DIR + r"\registered.txt").read_bytes()
     assert proof == f"register {SYSTEM_DIR}\\MSINET.OCX\r\n".encode()
 
@@ -172,13 +188,13 @@ def test_a_folder_under_a_components_name_ends_in_an_error_report(machine, sourc
     try:
         with nginx_tree(machine, sources) as site:
             app = machine.launch(args="REFRESH", trace=True)
-            box = app.wait_message_box(ERROR_REPORT_TITLE, timeout=30)
+            box = app.wait_message_box("norq_installer")
             assert box.text == f"实时错误 '70':\n\n拒绝的权限\n\nSetFileInformationByHandle {SYSTEM_DIR}\\MCI32.OCX (5)"
             # A folder is not a component, so it is fetched; the file cannot replace the folder.
-            assert site.paths() == ["/quindle_www.html", SERVER_PATHS["comcat.dll"], SERVER_PATHS["MCI32.OCX"]]
+            assert site.paths() == ["/quindle_www.html", COMCAT, SERVER_PATHS["MCI32.OCX"]]
             assert blocker.is_dir() and list(blocker.iterdir()) == []
             assert temporaries(machine) == []
-            app.press_ok(ERROR_REPORT_TITLE)
+            app.press_ok("norq_installer")
             assert app.wait_exit(10) == 0
             assert len(site.paths()) == 3
         assert registrations(app) == [registration("comcat.dll")]

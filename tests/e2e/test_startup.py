@@ -1,65 +1,45 @@
-"""The installer's first seconds under Wine where only real drives and processes show
-the truth: the OEM marker's copies in the ANSI code page, a drive that is missing, a
-marker hidden on disk, and the product's running windows it ends."""
-import pytest
+"""The first seconds where only real drives and processes show the truth: the OEM marker's
+copies in the ANSI code page, a missing drive, a marker hidden on disk, the windows it ends."""
+from harness import BUILD, MESSAGE_TITLE, gbk, on_z, wait_until
+from test_install import EDITION, POINTED, SCRIPTED, scripted, wait_ready  # noqa: F401 (a fixture)
 
-from harness import BUILD, MESSAGE_TITLE, PRIMARY_PORT, gbk, wait_until
-from servers import ScriptedServer
-
-EDITION, START = 1003, 1004
-TITLED_WINDOW = "Z:" + str(BUILD / "norq_titled_window.exe").replace("/", "\\")
-SERVER_URL = f"http://127.0.0.1:{PRIMARY_PORT}"
+TITLED_WINDOW = on_z(BUILD / "norq_titled_window.exe")
 
 
-@pytest.fixture(scope="module")
-def server(tmp_path_factory):
-    primary = ScriptedServer(tmp_path_factory.mktemp("primary"), port=PRIMARY_PORT)
-    yield primary
-    primary.stop()
+def test_marker_copies_in_gbk_a_missing_d_and_only_windows_titled_exactly_norq_are_ended(machine, scripted):
+    scripted(POINTED)
+    products = [machine.start(TITLED_WINDOW, "norq") for _ in range(2)]
+    other = machine.start(TITLED_WINDOW, "norq 2")
 
-
-@pytest.fixture
-def pointer(server):
-    """The primary pointer host, naming SERVER_URL; its log holds this case's requests."""
-    server.script({"/quindle_www.html": {"body": SERVER_URL}})
-    return server
-
-
-def wait_ready(app, timeout: float = 30):
-    """The window once the check has ended with an accepted reply."""
-    def ready():
-        app._fail_if_ended("an enabled start button")
-        window = app.main_window()
-        start = window.controls.get(START) if window else None  # the window shows before its controls
-        return window if start and start.enabled else None
-    return wait_until(ready, timeout, "the start button to be enabled")
-
-
-def test_marker_copies_are_written_in_gbk_and_a_missing_d_is_skipped(machine, pointer):
+    def titles():
+        shown = machine.prefix.probe("windows", "{out}")[1]["windows"]
+        return sorted(w["title"] for w in shown if w["title"].startswith("norq"))
+    wait_until(lambda: titles() == ["norq", "norq", "norq 2"], 30, "the three titled windows")
     on_d = machine.d_folder / "NORQOEM.DAT"  # Windows names ignore case: this is the copy, and it stays
     on_d.write_bytes(gbk("另一版"))
     machine.file(r"C:\norq_url.dat").write_bytes(b"http://old.example/\r\n")  # always rewritten
     app = machine.launch(oem=gbk("甲乙公司\r\n第二行\r\n"))
-    window = wait_ready(app)
-    assert window.text(EDITION) == "甲乙公司 专用安装程序"
+    assert wait_ready(app).text(EDITION) == "甲乙公司 专用安装程序"
+    for product in products:
+        product.wait_exit(10)
+    assert other.running and titles() == ["norq 2"]
     assert machine.file(r"C:\norqoem.dat").read_bytes() == b"\xbc\xd7\xd2\xd2\xb9\xab\xcb\xbe\r\n"
     assert on_d.read_bytes() == gbk("另一版")
     assert machine.drive_d_entries() == {"NORQOEM.DAT", "norq_url.dat"}
     for marker in (r"C:\norq_url.dat", r"D:\norq_url.dat"):
-        assert machine.file(marker).read_bytes() == SERVER_URL.encode() + b"\r\n"
+        assert machine.file(marker).read_bytes() == SCRIPTED.encode() + b"\r\n"
     app.kill()
 
     # Without D:, and with a zero-byte marker (an empty first line).
     machine.prefix.reset()
     machine.prefix.unmap_d()
-    app = machine.launch(oem=b"")
-    window = wait_ready(app)
-    assert window.text(EDITION) == " 专用安装程序"
+    assert wait_ready(machine.launch(oem=b"")).text(EDITION) == " 专用安装程序"
     assert machine.file(r"C:\norqoem.dat").read_bytes() == b"\r\n"
-    assert machine.file(r"C:\norq_url.dat").read_bytes() == SERVER_URL.encode() + b"\r\n"
+    assert machine.file(r"C:\norq_url.dat").read_bytes() == SCRIPTED.encode() + b"\r\n"
 
 
-def test_a_hidden_marker_counts_as_missing_and_only_a_message_shows(machine, pointer):
+def test_a_hidden_marker_counts_as_missing_and_only_a_message_shows(machine, scripted):
+    pointer = scripted(POINTED)
     exe = machine.place(oem=gbk("测试版\r\n"))
     assert machine.prefix.run(["attrib", "+h", r"C:\norq_e2e\norqoem.dat"], "attrib") == 0
     drive_c = machine.drive_c_entries()
@@ -73,23 +53,5 @@ def test_a_hidden_marker_counts_as_missing_and_only_a_message_shows(machine, poi
     assert app.main_window() is None, "the window shows behind the message"
     app.press_ok()
     assert app.wait_exit(10) == 0
-    assert machine.drive_c_entries() == drive_c
-    assert machine.drive_d_entries() == set()
+    assert machine.drive_c_entries() == drive_c and machine.drive_d_entries() == set()
     assert pointer.requests() == []
-
-
-def test_only_windows_titled_exactly_norq_are_ended(machine, pointer):
-    products = [machine.start(TITLED_WINDOW, "norq") for _ in range(2)]
-    other = machine.start(TITLED_WINDOW, "norq 2")
-
-    def titles():
-        _, seen = machine.prefix.probe("windows", "{out}")
-        return [w["title"] for w in seen["windows"]]
-    wait_until(lambda: sorted(t for t in titles() if t.startswith("norq")) == ["norq", "norq", "norq 2"], 30,
-               "the three titled windows")
-    app = machine.launch()
-    wait_ready(app)
-    for product in products:
-        product.wait_exit(10)
-    assert other.running
-    assert [t for t in titles() if t.startswith("norq")] == ["norq 2"]
