@@ -47,15 +47,11 @@ def scripted(tmp_path):
 
 
 @contextlib.contextmanager
-def nginx_tree(machine, sources, base=BASE, pointer: bytes | None = None, edit=None, primary: int = PRIMARY_PORT):
-    """nginx serving the published tree; `pointer` replaces the primary pointer page's body,
-    `edit(tree)` changes the tree after it was published and signed."""
+def nginx_tree(machine, sources, base=BASE, edit=lambda tree: None, primary: int = PRIMARY_PORT):
+    """nginx serving the tree published for `base`; `edit(tree)` changes it after it was signed."""
     tree = machine.workdir / "tree"
     publish(sources, base, tree)
-    if pointer is not None:
-        (tree / "quindle_www.html").write_bytes(pointer)
-    if edit is not None:
-        edit(tree)
+    edit(tree)
     site = NginxSite(machine.workdir, tree, primary, SECONDARY_PORT, int(BASE.rsplit(":", 1)[1]))
     try:
         yield site
@@ -64,9 +60,7 @@ def nginx_tree(machine, sources, base=BASE, pointer: bytes | None = None, edit=N
 
 
 def flip_byte(path, offset: int) -> None:
-    data = bytearray(path.read_bytes())
-    data[offset] ^= 1
-    path.write_bytes(bytes(data))
+    path.write_bytes(bytes(byte ^ (i == offset) for i, byte in enumerate(path.read_bytes())))
 
 
 def state(app, control: int = STATE_TEXT) -> str | None:
@@ -119,14 +113,15 @@ def test_round_trip_downloads_registers_and_starts_setup(machine, sources, tmp_p
     folder = install_dir(machine)
     fetched = dict(SERVER_PATHS)
     if keyed:  # a pointer page may end in a line break: the requests go without it, the markers keep it
-        exe, base, pointer, asked = KEYED_EXE, BASE, (BASE + "\r\n").encode(), [INDEX_PATH, SIGNATURE_PATH]
+        exe, pointer, asked = KEYED_EXE, f"{BASE}\r\n", [INDEX_PATH, SIGNATURE_PATH]
         hide_as_present(machine, "MSADODC.OCX")
         del fetched["MSADODC.OCX"]
     else:  # nginx merges the doubled slashes that a base address ending in "/" gives
-        exe, base, pointer, asked = signed_installer(tmp_path), BASE + "/", None, []
+        exe, pointer, asked = signed_installer(tmp_path), f"{BASE}/", []
         folder.mkdir(parents=True, exist_ok=True)  # an older, longer setup program: replaced entirely
         (folder / "norq_setup.exe").write_bytes(b"MZ older setup " + b"\xee" * 300_000)
-    with nginx_tree(machine, sources, base, pointer) as site:
+    base = pointer.strip()
+    with nginx_tree(machine, sources, base, lambda tree: (tree / "quindle_www.html").write_text(pointer)) as site:
         app = machine.launch(args="REFRESH", trace=True, exe=exe)
         assert app.wait_exit(60) == 0
         proof = machine.file(PROOF_DIR + r"\setup_started.txt")
@@ -136,7 +131,7 @@ def test_round_trip_downloads_registers_and_starts_setup(machine, sources, tmp_p
         slash = "/" if base.endswith("/") else ""
         assert site.paths() == ["/quindle_www.html", *(slash + path for path in [*asked, *fetched.values()])]
     for marker in (r"C:\norq_url.dat", r"D:\norq_url.dat"):
-        assert machine.file(marker).read_bytes() == (pointer or base.encode()) + b"\r\n"
+        assert machine.file(marker).read_bytes() == pointer.encode() + b"\r\n"
     for name in COMPONENTS:
         expected = (sources / name).read_bytes() if name in fetched else b"MZ installed earlier"
         assert machine.prefix.component_path(name).read_bytes() == expected, name

@@ -73,8 +73,8 @@ def trusted_tls(tmp_path):
     run.mkdir()
 
     def certificate(args: str) -> None:
-        subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-                        "-days", "2", *args.split()], check=True, capture_output=True, cwd=run)
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                        "-nodes", "-days", "2", *args.split()], check=True, capture_output=True, cwd=run)
     certificate("-keyout ca.key -out ca.crt -subj /CN=norq-test-CA -addext basicConstraints=critical,CA:TRUE "
                 "-addext keyUsage=critical,keyCertSign")
     certificate("-keyout server.key -out server.crt -subj /CN=localhost -CA ca.crt -CAkey ca.key -addext "
