@@ -11,6 +11,7 @@ from servers import NginxSite
 from test_install import (COMCAT, FAILED, INDEX_PATH, PROOF_DIR, SCRIPTED, SETUP_PATH, SIGNATURE_PATH, SYSTEM_DIR,
                           flip_byte, install_dir, nginx_tree, registration, scripted, state, temporaries)  # noqa: F401
 
+
 @pytest.fixture
 def stand_in_cmd(machine):
     """The prefix's cmd.exe replaced by one that records its current folder and command line."""
