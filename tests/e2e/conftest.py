@@ -1,5 +1,4 @@
-"""Fixtures of the end-to-end suite: one X server and one Wine prefix per run,
-a fresh, reset view of them for every case."""
+"""One X server and one Wine prefix per run; a fresh, reset view of them for every case."""
 from __future__ import annotations
 
 import os
@@ -17,16 +16,14 @@ FAILURE_SHOTS = REPO / "out" / "e2e"
 
 @pytest.fixture(scope="session")
 def wine():
-    """The run's X server and Wine prefix; making the prefix pays Wine's slow first start once."""
     root = Path(tempfile.mkdtemp(prefix="norq-e2e-"))
-    display = Display(root).start()
-    prefix = WinePrefix(root, display)
+    prefix = WinePrefix(root, Display(root).start())
     try:
-        prefix.create()
+        prefix.create()  # Wine's slow first start, paid once
         yield prefix
     finally:
         prefix.kill_all()
-        display.stop()
+        prefix.display.stop()
         if os.environ.get("NORQ_E2E_KEEP"):
             print(f"\nkept the Wine prefix and logs in {root}")
         else:
@@ -35,9 +32,8 @@ def wine():
 
 @pytest.fixture(scope="session")
 def sources(tmp_path_factory):
-    """The ten files a vendor publishes: nine copies of the proof component, each
-    with a trailer naming it (a PE file ignores what follows its sections), and
-    the proof setup program."""
+    """The files a vendor publishes: the proof setup program and a copy of the proof
+    component per name, each with a trailer naming it (a PE file ignores what follows its sections)."""
     folder = tmp_path_factory.mktemp("sources")
     dll = (BUILD / "norq_proof_component.dll").read_bytes()
     for name in COMPONENTS:
@@ -48,7 +44,6 @@ def sources(tmp_path_factory):
 
 @pytest.fixture
 def machine(wine, tmp_path, request):
-    """The prefix as this case sees it: its own D:, everything it wrote removed afterwards."""
     case = Machine(wine, tmp_path)
     yield case
     report = getattr(request.node, "call_report", None)

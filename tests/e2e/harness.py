@@ -3,7 +3,6 @@
 One X server and one Wine prefix serve a whole run (a new prefix costs about ten
 seconds); each case starts the installer, watches it through the probe (a second
 Wine program reading the windows) and screenshots, and the prefix is reset after.
-
 Wine's output always goes to files: the first Wine process of a prefix starts the
 wineserver, which inherits its standard handles, so a pipe would stay open as long
 as the server lives.
@@ -18,7 +17,6 @@ import re
 import shutil
 import socket
 import subprocess
-import threading
 import time
 from collections import Counter
 from pathlib import Path, PureWindowsPath
@@ -29,28 +27,23 @@ REPO = Path(__file__).resolve().parents[2]
 # under 32-bit Wine in a chroot, where a 32-bit program's system folder is syswow64.
 I686_CHROOT = os.environ.get("NORQ_E2E_I686_CHROOT")
 if I686_CHROOT:
-    BUILD = REPO / "build" / "win32-test"
-    WINE = [str(REPO / "tests" / "i686" / "wine-in-chroot"), "wine64"]
-    WINESERVER = [str(REPO / "tests" / "i686" / "wine-in-chroot"), "wineserver"]
-    SYSTEM_FOLDER = "syswow64"
+    BUILD, SYSTEM_FOLDER = REPO / "build" / "win32-test", "syswow64"
+    WINE, WINESERVER = ([str(REPO / "tests" / "i686" / "wine-in-chroot"), p] for p in ("wine64", "wineserver"))
 else:
-    BUILD = REPO / "build" / "win64"
-    WINE = ["/usr/lib/wine/wine64"]
-    WINESERVER = ["/usr/lib/wine/wineserver"]
-    SYSTEM_FOLDER = "system32"
+    BUILD, SYSTEM_FOLDER = REPO / "build" / "win64", "system32"
+    WINE, WINESERVER = ["/usr/lib/wine/wine64"], ["/usr/lib/wine/wineserver"]
 INSTALLER_EXE = BUILD / "norq_installer.exe"
 # The same installer built with the tests' own index key (build/win64/test-key).
 KEYED_EXE = BUILD / "norq_installer_keyed.exe"
 TEST_KEY = BUILD / "test-key" / "private.pem"
 PROBE_EXE = BUILD / "norq_probe.exe"
+PUBLISH = REPO / "build" / "native" / "norq-publish"
 
 MAIN_CAPTION = "brisel表格快递单打印软件"
 MESSAGE_TITLE = "Quovexa"
 INSTALL_FOLDER = r"C:\norq_e2e"
 # The win64 test build asks these loopback ports for its two pointer pages.
-PRIMARY_PORT = 18080
-SECONDARY_PORT = 18081
-PUBLISH = REPO / "build" / "native" / "norq-publish"
+PRIMARY_PORT, SECONDARY_PORT = 18080, 18081
 NAMESPACE_HINT = "run the suite in its own network namespace (scripts/test.sh does)"
 
 
@@ -60,8 +53,7 @@ class HarnessError(AssertionError):
 
 @functools.cache
 def manifest() -> tuple[tuple[str, str, str], ...]:
-    """The installer's file list as norq-publish --list prints it from the manifest
-    table: (file name, server path, "system" or "installer") in the installer's order."""
+    """(file name, server path, "system" or "installer") in the installer's order, from the manifest table."""
     try:
         listed = subprocess.run([str(PUBLISH), "--list"], capture_output=True, text=True, check=True).stdout
     except (OSError, subprocess.CalledProcessError) as error:
@@ -75,11 +67,13 @@ def __getattr__(name: str):
         return tuple(file for file, _, where in manifest() if where == "system")
     if name == "SERVER_PATHS":  # every file's server path, in the installer's order
         return {file: path for file, path, _ in manifest()}
+    if name == "SilentServer":  # its home is with the other servers, which import this module
+        from servers import SilentServer
+        return SilentServer
     raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
 
 
 def wait_until(check, timeout: float, what: str, interval: float = 0.1):
-    """Polls `check` until it returns something truthy, and returns that."""
     deadline = time.monotonic() + timeout
     while not (value := check()):
         if time.monotonic() >= deadline:
@@ -102,24 +96,19 @@ def close_to(colour, expected, tolerance: int = 0) -> bool:
     return all(abs(a - b) <= tolerance for a, b in zip(colour, expected))
 
 
-# --------------------------------------------------------------------------- X
-
-
 class Display:
-    """A private Xvfb; `-displayfd` picks a free number and tells us when it is ready."""
+    """A private Xvfb (`-displayfd` picks a free number and tells us when it is ready),
+    or with `name` one that is already there (the demo on the user's screen)."""
 
     def __init__(self, workdir: Path, name: str = ""):
-        """With `name`, a display that is already there (the demo on the user's screen)."""
-        self.workdir, self.name = workdir, name
-        self.process: subprocess.Popen | None = None
+        self.workdir, self.name, self.process = workdir, name, None
 
     def start(self) -> "Display":
         read_end, write_end = os.pipe()
         with open(self.workdir / "xvfb.log", "wb") as log:
             self.process = subprocess.Popen(
                 ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                stdin=subprocess.DEVNULL, stdout=log, stderr=log, pass_fds=(write_end,),
-                start_new_session=True)
+                stdin=subprocess.DEVNULL, stdout=log, stderr=log, pass_fds=(write_end,), start_new_session=True)
         os.close(write_end)
         with os.fdopen(read_end, "rb") as ready:
             number = ready.readline().strip()
@@ -147,11 +136,11 @@ class Display:
 
 
 class Screenshot:
-    """A screenshot's RGB pixels, row by row."""
+    """A screenshot's RGB pixels, row by row; boxes are (left, top, right, bottom), the last two exclusive."""
 
     def __init__(self, path: Path):
-        ppm = subprocess.run(["convert", str(path), "-depth", "8", "ppm:-"],
-                             check=True, capture_output=True, timeout=30).stdout
+        ppm = subprocess.run(["convert", str(path), "-depth", "8", "ppm:-"], check=True, capture_output=True,
+                             timeout=30).stdout
         header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", ppm)
         if not header:
             raise HarnessError(f"unexpected picture format from convert: {ppm[:20]!r}")
@@ -165,30 +154,24 @@ class Screenshot:
         return tuple(self.pixels[i:i + 3])
 
     def rows(self, left: int, top: int, right: int, bottom: int):
-        """The box's rows of pixels (right and bottom exclusive), clipped to the screen."""
         left, right = max(left, 0), min(right, self.width)
         for y in range(max(top, 0), min(bottom, self.height)):
             yield self.pixels[(y * self.width + left) * 3:(y * self.width + right) * 3]
 
-    def colours(self, left: int, top: int, right: int, bottom: int) -> dict[tuple[int, int, int], int]:
-        """How often each colour occurs in a box given in screen pixels (right, bottom exclusive)."""
-        return Counter(tuple(row[i:i + 3]) for row in self.rows(left, top, right, bottom) for i in range(0, len(row), 3))
-
-
-# ------------------------------------------------------------------ windows seen
+    def colours(self, *box: int) -> dict[tuple[int, int, int], int]:
+        """How often each colour occurs in the box."""
+        return Counter(tuple(row[i:i + 3]) for row in self.rows(*box) for i in range(0, len(row), 3))
 
 
 class WindowDump:
-    """The installer's main window as the probe saw it; rects in screen pixels,
-    controls' boxes relative to the client area."""
+    """The main window as the probe saw it: rects in screen pixels; each control's id, text,
+    visible, enabled, parent and box (left, top, width, height) relative to the client area."""
 
     def __init__(self, raw: dict):
         self.raw, self.pid, self.window, self.client = raw, raw["pid"], raw["window"], raw["client"]
-        # Each control: id, text, visible, enabled, parent and its box (left, top, width, height).
         self.controls: dict[int, SimpleNamespace] = {}
         for c in raw["controls"]:
-            fields = {k: v for k, v in c.items() if k != "rect"}
-            self.controls.setdefault(c["id"], SimpleNamespace(**fields, **c["rect"]))
+            self.controls.setdefault(c["id"], SimpleNamespace(**{k: v for k, v in c.items() if k != "rect"}, **c["rect"]))
 
     def control(self, control_id: int) -> SimpleNamespace:
         if control_id not in self.controls:
@@ -199,32 +182,14 @@ class WindowDump:
         return self.control(control_id).text
 
     def to_screen(self, x: int, y: int) -> tuple[int, int]:
-        """A point relative to the client area's origin, on the screen."""
         return self.client["left"] + x, self.client["top"] + y
-
-
-def started_processes(trace: str) -> list[str]:
-    """Every command line a `WINEDEBUG=trace+process` log shows being started, in order."""
-    # Wine's debugstr_w writes \n \r \t \" \\ and \XXXX for what is not printable ASCII.
-    escapes = {"n": "\n", "r": "\r", "t": "\t"}
-
-    def unescape(m):
-        return chr(int(m[1], 16)) if len(m[1]) == 4 else escapes.get(m[1], m[1])
-    return [re.sub(r"\\([0-9a-fA-F]{4}|.)", unescape, m[1])
-            for m in re.finditer(r'CreateProcessInternalW .*?cmdline L"((?:[^"\\]|\\.)*)"', trace)]
-
-
-# ---------------------------------------------------------------------- Wine
 
 
 class WinePrefix:
     """One prefix for the run: made once, then reset between cases."""
 
     def __init__(self, root: Path, display: Display):
-        self.root, self.display = root, display
-        self.path = root / "prefix"
-        self.logs = root / "logs"
-        self.originals = root / "wine-originals"
+        self.root, self.display, self.path, self.logs = root, display, root / "prefix", root / "logs"
         self.drive_c = self.path / "drive_c"
         self.system_folder = self.drive_c / "windows" / SYSTEM_FOLDER
         self.d_link = self.path / "dosdevices" / "d:"
@@ -233,15 +198,11 @@ class WinePrefix:
 
     def env(self, **extra: str) -> dict[str, str]:
         env = {k: v for k, v in os.environ.items() if k not in ("LANGUAGE", "LC_CTYPE", "LC_MESSAGES")}
-        env.update({
-            "WINEPREFIX": str(self.path), "WINEDEBUG": "-all", "WINEARCH": "win64",
-            # Without these Wine offers to download Mono and Gecko in a dialog.
-            "WINEDLLOVERRIDES": "mscoree,mshtml=",
-            # The ANSI code page follows the locale: 936 (GBK) as on the target systems.
-            "LANG": "zh_CN.UTF-8", "LC_ALL": "zh_CN.UTF-8",
-            "DISPLAY": self.display.name,
-        })
-        return env | extra
+        # Without the overrides Wine offers to download Mono and Gecko in a dialog; the ANSI
+        # code page follows the locale: 936 (GBK) as on the target systems.
+        return env | {"WINEPREFIX": str(self.path), "WINEDEBUG": "-all", "WINEARCH": "win64",
+                      "WINEDLLOVERRIDES": "mscoree,mshtml=", "LANG": "zh_CN.UTF-8", "LC_ALL": "zh_CN.UTF-8",
+                      "DISPLAY": self.display.name} | extra
 
     def unix_path(self, windows_path: str) -> Path:
         """C:\\a\\b -> the prefix's file; D:\\... -> the folder D: points at."""
@@ -254,7 +215,6 @@ class WinePrefix:
         self.d_link.symlink_to(folder)
 
     def unmap_d(self) -> None:
-        """A machine without D:."""
         self.d_link.unlink(missing_ok=True)
 
     def spawn(self, command: list[str], name: str) -> subprocess.Popen:
@@ -281,13 +241,24 @@ class WinePrefix:
             raise HarnessError(f"probe {' '.join(args)} failed, see {self.logs / 'probe.log'}")
         return code, json.loads(out.read_text(encoding="utf-8")) if out.exists() else None
 
-    def watch_answers(self, seconds: float) -> "AnswerWatch":
-        """Starts `probe answer` on the main window in the background (see AnswerWatch)."""
+    def watch_answers(self, seconds: float) -> SimpleNamespace:
+        """Starts `probe answer` on the main window in the background; the watch's `result()`
+        holds the longest wait for an answer in `longest_ms`."""
         out = self.root / f"answer-{time.monotonic_ns()}.json"
         process = self.spawn([*WINE, str(PROBE_EXE), "answer", MAIN_CAPTION, f"{seconds:g}", on_z(out)], "probe-answer")
         # Ready once it looks for the window: a window made before would be watched too late.
         wait_until(lambda: out.exists() or process.poll() is not None, 30, "the answer probe to start", 0.02)
-        return AnswerWatch(process, out, seconds)
+
+        def result(timeout: float = 30) -> dict:
+            try:
+                code = process.wait(seconds + timeout)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                raise HarnessError("the answer probe did not end") from None
+            if code != 0 or not out.exists():
+                raise HarnessError(f"the answer probe failed (exit code {code})")
+            return json.loads(out.read_text(encoding="utf-8"))
+        return SimpleNamespace(result=result)
 
     def start_server(self) -> None:
         """A wineserver that outlives short gaps between cases keeps every start in this prefix fast."""
@@ -296,8 +267,8 @@ class WinePrefix:
 
     def kill_all(self) -> None:
         """Ends every Windows process of the prefix, and its wineserver."""
-        subprocess.run([*WINESERVER, "-k"], env=self.env(), stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+        subprocess.run([*WINESERVER, "-k"], env=self.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=30)
         if self.server:
             self.server.wait(10)
 
@@ -307,20 +278,15 @@ class WinePrefix:
                 raise HarnessError(f"{exe} is missing: build it with `cmake --build --preset win64`")
         self.logs.mkdir(parents=True, exist_ok=True)
         self.start_server()
-        if self.run(["wineboot", "-i"], "wineboot", timeout=180) != 0:
-            raise HarnessError(f"wineboot failed, see {self.logs / 'wineboot.log'}")
         # The prefix's UI fonts have no Chinese glyphs: message boxes would show boxes.
         reg = self.root / "fonts.reg"
         fonts = ("Tahoma", "MS Shell Dlg", "MS Shell Dlg 2", "SimSun", "宋体")
-        lines = ["Windows Registry Editor Version 5.00", "",
-                 r"[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]",
-                 *(f'"{font}"="WenQuanYi Zen Hei"' for font in fonts)]
-        reg.write_bytes(("\r\n".join(lines) + "\r\n").encode("utf-16"))
-        if self.run(["regedit", "/S", on_z(reg)], "regedit") != 0:
-            raise HarnessError(f"regedit failed, see {self.logs / 'regedit.log'}")
-        self.originals.mkdir()
-        for entry in self.components():
-            shutil.copy2(entry, self.originals / entry.name.lower())
+        reg.write_bytes("\r\n".join(["Windows Registry Editor Version 5.00", "",
+                                     r"[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]",
+                                     *(f'"{font}"="WenQuanYi Zen Hei"' for font in fonts), ""]).encode("utf-16"))
+        for args, name, timeout in ((["wineboot", "-i"], "wineboot", 180), (["regedit", "/S", on_z(reg)], "regedit", 60)):
+            if self.run(args, name, timeout) != 0:
+                raise HarnessError(f"{name} failed, see {self.logs / name}.log")
         _, self.info = self.probe("info", "{out}")
         if self.info["acp"] != 936:
             raise HarnessError(f"Wine's ANSI code page is {self.info['acp']}, not 936: is the "
@@ -331,18 +297,12 @@ class WinePrefix:
         names = {file.lower() for file, _, where in manifest() if where == "system"}
         return [e for e in self.system_folder.iterdir() if e.name.lower() in names]
 
-    def wine_original(self, component: str) -> bytes | None:
-        """The file Wine itself shipped under a component's name, if any."""
-        kept = self.originals / component.lower()
-        return kept.read_bytes() if kept.exists() else None
-
     def component_path(self, component: str) -> Path:
         return self.system_folder / component
 
     def support_logs(self) -> list[Path]:
         """The support log in the user's temporary folder and the older one it made way for."""
-        return sorted(p for pattern in ("users/*/Temp/norq_installer.log*", "users/*/AppData/Local/Temp/norq_installer.log*")
-                      for p in self.drive_c.glob(pattern))
+        return sorted(self.drive_c.glob("users/*/Temp/norq_installer.log*"))
 
     def support_log(self) -> str:
         """The lines the installer logged; each starts with the time and its process id."""
@@ -353,84 +313,23 @@ class WinePrefix:
         """A folder where the log would go, so every write of it fails; or, with
         `link_to`, a second name of that file, which the log must leave alone."""
         log = next(p for p in self.drive_c.glob("users/*/Temp") if p.parent.name != "Public") / "norq_installer.log"
-        if link_to:
-            os.link(link_to, log)
-        else:
-            log.mkdir()
+        os.link(link_to, log) if link_to else log.mkdir()
 
     def temporaries(self) -> list[Path]:
         """Files the installer's saves write beside their targets (NAME.PID-SERIAL.tmp)."""
-        return [p for p in self.system_folder.glob("*.*-*.tmp")]
+        return list(self.system_folder.glob("*.*-*.tmp"))
 
     def reset(self, extra_folders: tuple[str, ...] = ()) -> None:
         """Removes what the installer may have written: markers, components, the support log,
         given folders, D:'s contents."""
         markers = [e for e in self.drive_c.iterdir() if e.name.lower() in ("norqoem.dat", "norq_url.dat")]
-        markers += self.support_logs() + self.temporaries()
         d_entries = list(self.d_link.resolve().iterdir()) if self.d_link.exists() else []
-        for entry in [*markers, *self.components(), *map(self.unix_path, extra_folders), *d_entries]:
+        for entry in [*markers, *self.support_logs(), *self.temporaries(), *self.components(),
+                      *map(self.unix_path, extra_folders), *d_entries]:
             if entry.is_dir() and not entry.is_symlink():
                 shutil.rmtree(entry)
             else:
                 entry.unlink(missing_ok=True)
-
-
-# -------------------------------------------------------------------- servers
-
-
-class AnswerWatch:
-    """A probe asking the main window every 25 ms whether it answers, until the window is
-    gone or its time is up; `result()` then holds the longest wait in `longest_ms`."""
-
-    def __init__(self, process: subprocess.Popen, out: Path, seconds: float):
-        self.process, self.out, self.seconds = process, out, seconds
-
-    def result(self, timeout: float = 30) -> dict:
-        try:
-            code = self.process.wait(self.seconds + timeout)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            raise HarnessError("the answer probe did not end") from None
-        if code != 0 or not self.out.exists():
-            raise HarnessError(f"the answer probe failed (exit code {code})")
-        return json.loads(self.out.read_text(encoding="utf-8"))
-
-
-class SilentServer:
-    """A loopback host that accepts connections and never answers: a request to it
-    stays pending until the client's own time-out."""
-
-    def __init__(self, port: int):
-        self.port = port
-        self.held: list[socket.socket] = []
-
-    def __enter__(self) -> "SilentServer":
-        self.listener = socket.socket()
-        self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        try:
-            self.listener.bind(("127.0.0.1", self.port))
-        except OSError as error:
-            self.listener.close()
-            raise HarnessError(f"cannot listen on 127.0.0.1:{self.port} ({error}); "
-                               + NAMESPACE_HINT) from None
-        self.listener.listen(16)
-        threading.Thread(target=self._hold, daemon=True).start()
-        return self
-
-    def _hold(self) -> None:
-        with contextlib.suppress(OSError):  # the listener was shut
-            while True:
-                self.held.append(self.listener.accept()[0])
-
-    @property
-    def connections(self) -> int:
-        return len(self.held)
-
-    def __exit__(self, *exc) -> None:
-        self.listener.shutdown(socket.SHUT_RDWR)  # wakes the blocked accept
-        self.listener.close()
-        for connection in self.held:
-            connection.close()
 
 
 def port_taken(port: int) -> bool:
@@ -444,9 +343,6 @@ def require_free_ports(*ports: int) -> None:
         raise HarnessError(f"something listens on 127.0.0.1:{port}; {NAMESPACE_HINT}")
 
 
-# ------------------------------------------------------------------ installer
-
-
 class Installer:
     """One run of the installer: the Wine process and what a user sees of it."""
 
@@ -454,7 +350,6 @@ class Installer:
         self.prefix, self.process, self.logdir, self.trace_path = prefix, process, logdir, trace
 
     def main_window(self) -> WindowDump | None:
-        """The main window as the probe sees it, if it is shown."""
         code, data = self.prefix.probe("dump", MAIN_CAPTION, "{out}")
         return WindowDump(data) if code == 0 and data["visible"] else None
 
@@ -464,10 +359,7 @@ class Installer:
         return SimpleNamespace(**data) if code == 0 else None
 
     def _wait_shown(self, look, what: str, timeout: float):
-        def shown():
-            self._fail_if_ended(what)
-            return look()
-        return wait_until(shown, timeout, what)
+        return wait_until(lambda: self._fail_if_ended(what) or look(), timeout, what)
 
     def wait_main_window(self, timeout: float = 30) -> WindowDump:
         return self._wait_shown(self.main_window, f'the window "{MAIN_CAPTION}"', timeout)
@@ -486,8 +378,7 @@ class Installer:
         def settled():
             shot = self.screenshot("painted")
             pixels = list(shot.rows(*box))
-            same = last == [pixels]
-            last[:] = [pixels]
+            same, last[:] = last == [pixels], [pixels]
             return shot if same else None
         return wait_until(settled, timeout, "the window to finish painting", interval=0.2)
 
@@ -527,18 +418,21 @@ class Installer:
                                f"before showing {what}; logs in {self.logdir}")
 
     def started_processes(self) -> list[str]:
-        """The command lines it started, from its trace (start it with trace=True)."""
-        return started_processes(self.trace_path.read_text(encoding="utf-8", errors="replace"))
+        """The command lines it started, in order, from its trace (start it with trace=True)."""
+        trace = self.trace_path.read_text(encoding="utf-8", errors="replace")
+        # Wine's debugstr_w writes \n \r \t \" \\ and \XXXX for what is not printable ASCII.
+        def unescape(m):
+            return chr(int(m[1], 16)) if len(m[1]) == 4 else {"n": "\n", "r": "\r", "t": "\t"}.get(m[1], m[1])
+        return [re.sub(r"\\([0-9a-fA-F]{4}|.)", unescape, m[1])
+                for m in re.finditer(r'CreateProcessInternalW .*?cmdline L"((?:[^"\\]|\\.)*)"', trace)]
 
 
 class Machine:
     """One test case's view of the prefix: places and starts installers, resets after."""
 
     def __init__(self, prefix: WinePrefix, workdir: Path):
-        self.prefix, self.workdir = prefix, workdir
-        self.d_folder = workdir / "drive_d"
-        self.folders = [INSTALL_FOLDER]
-        self.installers: list[Installer] = []
+        self.prefix, self.workdir, self.d_folder = prefix, workdir, workdir / "drive_d"
+        self.folders, self.installers = [INSTALL_FOLDER], []
         prefix.reset()  # a case starts from a machine without markers or components
         prefix.map_d(self.d_folder)
 
@@ -561,10 +455,9 @@ class Machine:
         trace_path = logdir / "trace.log" if trace else None
         channels = "trace+process" if trace is True else trace
         env = self.prefix.env(**({"WINEDEBUG": channels} if channels else {}), **(env or {}))
-        cwd = self.file(str(PureWindowsPath(exe).parent))
         with open(logdir / "stdout.log", "wb") as out, open(trace_path or logdir / "stderr.log", "wb") as err:
-            process = subprocess.Popen([*wrapper, *WINE, exe, *args.split()], env=env, cwd=cwd, stdin=subprocess.DEVNULL,
-                                       stdout=out, stderr=err)
+            process = subprocess.Popen([*wrapper, *WINE, exe, *args.split()], env=env, stdin=subprocess.DEVNULL,
+                                       cwd=self.file(str(PureWindowsPath(exe).parent)), stdout=out, stderr=err)
         self.installers.append(Installer(self.prefix, process, logdir, trace_path))
         return self.installers[-1]
 
@@ -582,12 +475,10 @@ class Machine:
         return {e.name for e in self.d_folder.iterdir()}
 
     def finish(self) -> None:
-        """Ends what the case left running and removes what it wrote."""
         for installer in self.installers:
             installer.kill()
-        # Wine removes a killed installer's delete-on-close temporaries when it has
-        # finished with the process, a moment after the kill; the next case must not
-        # meet them (test_trust shows that they do go).
+        # Wine removes a killed installer's delete-on-close temporaries a moment after the
+        # kill; the next case must not meet them (test_trust shows that they do go).
         with contextlib.suppress(HarnessError):
             wait_until(lambda: not self.prefix.temporaries(), 10, "the killed installer's temporaries to go")
         # A process the installer started (or a window left over) must not meet the next case.

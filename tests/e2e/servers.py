@@ -1,55 +1,136 @@
-"""The servers the installer talks to in the end-to-end tests: the project's
-scripted server for what a stock server cannot do on purpose, and Debian's
-nginx serving a published tree with the sample configuration."""
+"""The servers the installer talks to in the end-to-end tests: a scripted server for
+what a stock server cannot do on purpose, and Debian's nginx serving a published
+tree with the sample configuration."""
 from __future__ import annotations
 
-import json
+import io
 import os
+import select
 import shutil
+import socket
 import subprocess
-import sys
+import threading
 import time
-import urllib.request
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from pathlib import Path
 
 from harness import I686_CHROOT, NAMESPACE_HINT, PUBLISH, REPO, TEST_KEY, HarnessError, wait_until
 
-SCRIPTED = Path(__file__).with_name("scripted_server.py")
 NGINX = shutil.which("nginx") or "/usr/sbin/nginx"
+PIECE = 256 * 1024
+STALL_LIMIT_S = 600  # a stalled connection is dropped at the latest then
+
+
+class _Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def hang(self):
+        """Keeps the connection open and silent until the client gives up or the server stops."""
+        end = time.monotonic() + STALL_LIMIT_S
+        while time.monotonic() < end and not self.server.stopping:
+            readable, _, _ = select.select([self.connection], [], [], 0.2)
+            if readable and not self.connection.recv(1, socket.MSG_PEEK):
+                break
+        self.close_connection = True
+
+    def do_GET(self):
+        # self.path has a leading "//" folded to "/"; the request line has it as sent.
+        path = self.requestline.split(" ")[1]
+        self.server.log.append(f"GET {path}")
+        b = self.server.answers.get(path, self.server.unlisted)
+        if b.get("silent"):
+            return self.hang()
+        chunked = bool(b.get("chunked"))
+        self.send_response(b.get("status", 200))
+        # The body as a file, so that a large one is never held in memory.
+        with (open(b["body_file"], "rb") if "body_file" in b else
+              io.BytesIO(bytes.fromhex(b["body_hex"]) if "body_hex" in b else b.get("body", "").encode())) as source:
+            size = source.seek(0, os.SEEK_END)
+            source.seek(0)
+            if chunked:
+                self.send_header("Transfer-Encoding", "chunked")
+            elif b.get("content_length") == "omit":
+                self.send_header("Connection", "close")
+                self.close_connection = True
+            else:
+                self.send_header("Content-Length", str(size))
+            self.end_headers()
+            self.send_body(source, b, chunked)
+        if "stall_after" in b:
+            return self.hang()
+        if "truncate_after" in b:
+            self.close_connection = True
+            return self.connection.shutdown(socket.SHUT_RDWR)
+        if chunked:
+            self.wfile.write(b"0\r\n\r\n")
+        self.wfile.flush()
+
+    def send_body(self, source, b, chunked):
+        limit, rate = b.get("truncate_after", b.get("stall_after")), b.get("rate_bytes_per_s")
+        step = max(1, rate // 10) if rate else PIECE  # ten writes a second keep a slow pace smooth
+        sent, started = 0, time.monotonic()
+        while piece := source.read(step if limit is None else min(step, limit - sent)):
+            self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece) if chunked else piece)
+            self.wfile.flush()
+            sent += len(piece)
+            if rate:
+                time.sleep(max(0.0, started + sent / rate - time.monotonic()))
 
 
 class ScriptedServer:
-    """One scripted_server.py process on a loopback port; `script()` replaces its answers."""
+    """A loopback HTTP server answering each raw request path (exactly as the client sent
+    it) the way `script()` says; an unlisted path gets 404. A behaviour may hold:
+    status (200 unless given); body, body_hex or body_file (text, hex digits or a file's
+    bytes); content_length "omit" (the close ends the body); chunked; truncate_after N
+    (N body bytes, then close); stall_after N (N body bytes, then hang without closing);
+    rate_bytes_per_s N. `requests()` lists "GET raw-path" since the last script."""
 
     def __init__(self, workdir: Path, port: int):
-        workdir.mkdir(parents=True, exist_ok=True)
-        self.port, self.log = port, workdir / "requests.log"
-        ready, errors = workdir / "ready", workdir / "server.err"
-        ready.unlink(missing_ok=True)
-        with open(errors, "wb") as err:
-            self.process = subprocess.Popen([sys.executable, str(SCRIPTED), "--port", str(port),
-                                             "--ready", str(ready), "--log", str(self.log)],
-                                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=err)
-        wait_until(lambda: ready.exists() or self.process.poll() is not None, 10,
-                   "the scripted server to listen")
-        if not ready.exists():
-            raise HarnessError(f"the scripted server did not start on port {port} ({NAMESPACE_HINT}?):\n"
-                               + errors.read_text())
+        self.port = port
+        try:
+            self.server = ThreadingHTTPServer(("127.0.0.1", port), _Handler)
+        except OSError as error:
+            raise HarnessError(f"the scripted server cannot listen on port {port} ({error}); {NAMESPACE_HINT}") from None
+        self.server.daemon_threads, self.server.stopping = True, False
+        self.server.answers, self.server.log, self.server.unlisted = {}, [], {"status": 404, "body": "not found"}
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
 
     @property
     def base(self) -> str:
         return f"http://127.0.0.1:{self.port}"
 
     def script(self, answers: dict) -> None:
-        urllib.request.urlopen(self.base + "/__script", data=json.dumps(answers).encode(), timeout=5).close()
-        self.log.write_text("")
+        self.server.answers, self.server.log = answers, []
 
     def requests(self) -> list[str]:
-        return self.log.read_text().splitlines()
+        return list(self.server.log)
 
     def stop(self) -> None:
-        self.process.kill()
-        self.process.wait()
+        self.server.stopping = True
+        self.server.shutdown()
+        self.server.server_close()
+
+
+class SilentServer(ScriptedServer):
+    """A loopback host that takes every request and never answers: it stays pending
+    until the client's own time-out."""
+
+    def __init__(self, port: int):
+        super().__init__(Path(), port)
+        self.server.unlisted = {"silent": True}
+
+    def __enter__(self) -> "SilentServer":
+        return self
+
+    def __exit__(self, *exc) -> None:
+        self.stop()
+
+    @property
+    def connections(self) -> int:
+        return len(self.requests())
 
 
 def publish(components: Path, base: str, out: Path) -> str:
@@ -63,16 +144,15 @@ def publish(components: Path, base: str, out: Path) -> str:
 
 
 class NginxSite:
-    """nginx with deploy/nginx-norq.conf.in, serving `tree` on three loopback ports."""
+    """nginx with deploy/nginx-norq.conf.in, serving `tree` on three loopback ports. `rate`
+    bounds each download's speed as nginx's limit_rate does (0: no bound); `http` adds
+    directives to the http block ("@RUN@" standing for nginx's own folder)."""
 
     def __init__(self, workdir: Path, tree: Path, primary: int, secondary: int, download: int, rate: str = "0",
                  http: str = ""):
-        """`rate` bounds each download's speed as nginx's limit_rate does (0: no bound);
-        `http` adds directives to the http block ("@RUN@" standing for nginx's own folder)."""
         self.run = workdir / "nginx"
         self.run.mkdir(parents=True, exist_ok=True)
-        # nginx's workers read the tree as an unprivileged user.
-        for folder in [tree, *tree.parents[:-1]]:
+        for folder in [tree, *tree.parents[:-1]]:  # nginx's workers read the tree as an unprivileged user
             os.chmod(folder, os.stat(folder).st_mode | 0o005)
         self.config = self.run / "nginx.conf"
         config = subprocess.run(
@@ -99,6 +179,5 @@ class NginxSite:
         return [line.split('"')[1].split()[1] for line in self.requests()]
 
     def stop(self) -> None:
-        subprocess.run([NGINX, "-p", str(self.run), "-c", str(self.config), "-s", "stop"],
-                       capture_output=True)
+        subprocess.run([NGINX, "-p", str(self.run), "-c", str(self.config), "-s", "stop"], capture_output=True)
         time.sleep(0.2)

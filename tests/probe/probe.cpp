@@ -1,21 +1,16 @@
 // The end-to-end tests' eyes and hands: a second Wine process in the installer's prefix that
 // reads its windows as a user or a screen reader does (captions, texts, visibility, boxes) and
 // closes them or presses a message box's OK. It never links the installer's code, so it sees
-// only what is on the screen.
+// only what is on the screen. Results go to files: Wine's standard output reaches a test
+// through pipes that stay open as long as the wineserver lives.
 //
-// Results go to files: Wine's standard output reaches a test through pipes
-// that stay open as long as the wineserver lives.
-//
-//   probe dump TITLE OUTFILE       the top-level window with that caption, all descendants
-//   probe msgbox TITLE OUTFILE     a visible message box with that title: text and buttons
-//   probe press-ok TITLE           press OK on that message box (or close it)
-//   probe close TITLE              post WM_CLOSE to that window
-//   probe windows OUTFILE          the captions of the visible top-level windows
-//   probe info OUTFILE             code page and screen size of this session
+//   probe dump|msgbox TITLE OUTFILE   the top-level window (all descendants), or the visible
+//                                     message box (text and buttons), with that caption
+//   probe press-ok|close TITLE        press OK on that message box (or close it); close that window
+//   probe windows|info OUTFILE        the visible top-level windows' captions; code page and screen
 //   probe answer TITLE SECONDS OUTFILE
-//                                  sends that window WM_NULL every kAskEveryMs for SECONDS or
-//                                  until it is gone (waiting for it to appear first) and records
-//                                  the longest wait for an answer; OUTFILE holds "{}" meanwhile
+//       sends that window WM_NULL every kAskEveryMs for SECONDS or until it is gone (waiting for
+//       it to appear first), recording the longest wait for an answer; OUTFILE holds "{}" meanwhile
 //
 // Exit code: 0 found, 1 not found, 2 usage or system error.
 #include <windows.h>
@@ -43,22 +38,14 @@ constexpr int kMessageBoxStaticId = 0xFFFF;
   throw std::runtime_error(std::string(call) + " failed, error " + std::to_string(error));
 }
 
-// Control characters are escaped so that a test sees a label's line breaks exactly.
+// Everything but printable ASCII is escaped, UTF-16 unit by unit as JSON allows, so that a
+// test sees a label's line breaks exactly.
 std::string Str(std::wstring_view text) {
-  std::string utf8(text.size() * 3, '\0');
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(),
-                                         static_cast<int>(utf8.size()), nullptr, nullptr);
-  if (size <= 0 && !text.empty()) Fail("WideCharToMultiByte");
-  utf8.resize(static_cast<size_t>(size));
   std::string out = "\"";
-  for (char c : utf8) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\') {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-      out += escaped;
-    } else {
-      out += c;
-    }
+  for (const wchar_t c : text) {
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+    out += c >= 0x20 && c < 0x7F && c != L'"' && c != L'\\' ? std::string(1, static_cast<char>(c)) : escaped;
   }
   return out + "\"";
 }
@@ -211,8 +198,7 @@ int Post(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
 int PressOk(std::wstring_view title) {
   HWND box = FindTopLevel(title, true);
   HWND ok = box ? ::GetDlgItem(box, IDOK) : nullptr;
-  if (!ok) return Post(box, WM_CLOSE);
-  return Post(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+  return ok ? Post(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok)) : Post(box, WM_CLOSE);
 }
 
 int Windows(const std::wstring& out) {
@@ -232,6 +218,7 @@ int Info(const std::wstring& out) {
 // the system's hung-window check would see it.
 constexpr DWORD kAskEveryMs = 25;
 constexpr UINT kAnswerBoundMs = 10000;
+constexpr double kSlowMs = 50;  // waits at least this long are listed with when they began
 
 double NowMs() {
   LARGE_INTEGER count, frequency;
@@ -248,31 +235,25 @@ int Answer(std::wstring_view title, const wchar_t* seconds, const std::wstring& 
     if (NowMs() > end) return NotFound(out);
     ::Sleep(kAskEveryMs);
   }
-  constexpr double kSlowMs = 50;  // waits at least this long are listed with when they began
   std::vector<std::string> slow;
-  double longest = 0;
   const double first = NowMs();
-  long long asked = 0;
+  double longest = 0, asked = 0;
   bool gone = false;
-  while (NowMs() < end) {
+  for (; NowMs() < end; ::Sleep(kAskEveryMs)) {
     const double before = NowMs();
     DWORD_PTR result = 0;
-    if (!::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerBoundMs, &result)) {
-      const DWORD error = ::GetLastError();
-      if (!::IsWindow(window) || error == ERROR_INVALID_WINDOW_HANDLE) {
-        gone = true;
-        break;
-      }
+    if (!::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerBoundMs, &result) &&
+        (::GetLastError() == ERROR_INVALID_WINDOW_HANDLE || !::IsWindow(window))) {
+      gone = true;
+      break;
     }
     const double took = NowMs() - before;
     ++asked;
     if (took >= kSlowMs) slow.push_back("[" + Num(before - first) + ", " + Num(took) + "]");
     if (took > longest) longest = took;
-    ::Sleep(kAskEveryMs);
   }
-  return Write(out, Object({{"found", "true"}, {"asked", Num(static_cast<double>(asked))}, {"gone", Bool(gone)},
-                            {"longest_ms", Num(longest)}, {"watched_ms", Num(NowMs() - first)},
-                            {"slow", Array(slow)}}));
+  return Write(out, Object({{"found", "true"}, {"asked", Num(asked)}, {"gone", Bool(gone)}, {"longest_ms", Num(longest)},
+                            {"watched_ms", Num(NowMs() - first)}, {"slow", Array(slow)}}));
 }
 
 int Run(int argc, wchar_t** argv) {
@@ -285,8 +266,7 @@ int Run(int argc, wchar_t** argv) {
   if (command == L"info" && argc == 3) return Info(argv[2]);
   if (command == L"answer" && argc == 5) return Answer(argv[2], argv[3], argv[4]);
   std::fputs("usage: probe dump|msgbox TITLE OUTFILE | press-ok|close TITLE | windows|info OUTFILE"
-             " | answer TITLE SECONDS OUTFILE\n",
-             stderr);
+             " | answer TITLE SECONDS OUTFILE\n", stderr);
   return kFailed;
 }
 

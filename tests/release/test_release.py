@@ -30,37 +30,34 @@ def notes(path: Path = NOTES) -> dict[str, str]:
     return {"title": lines[0], **dict(line.split(": ", 1) for line in lines[1:])}
 
 
+def output(*command, **options) -> bytes:
+    return subprocess.run(command, capture_output=True, check=True, **options).stdout
+
+
+def sha256(path: Path) -> str:
+    return output("sha256sum", path).split()[0].decode()
+
+
 @pytest.fixture(scope="module", autouse=True)
 def release_built():
     if not EXE.exists():
         pytest.fail(f"{EXE} is missing: build the win32-release preset first")
 
 
-def test_the_project_version_reaches_resource_agent_and_notes():
+def test_the_notes_name_version_hosts_key_and_exe_as_the_exe_holds_them():
     version = re.search(r"project\(norq_installer VERSION ([0-9.]+)", (REPO / "CMakeLists.txt").read_text()).group(1)
-    texts = set(subprocess.run(["strings", "-el", EXE], capture_output=True, text=True, check=True).stdout.split("\n"))
+    texts = set(output("strings", "-el", EXE, text=True).split("\n"))
     assert f"{version}.0" in texts  # FileVersion and ProductVersion
     assert f"norq_installer/{version}" in texts  # the HTTP User-Agent
-    assert notes()["title"] == f"norq_installer {version}"
-
-
-def test_the_notes_name_the_hosts_the_key_and_the_exe():
     found = notes()
+    assert found["title"] == f"norq_installer {version}"
     assert found["primary pointer host"] == cached("NORQ_PRIMARY_HOST")
     assert found["secondary pointer host"] == cached("NORQ_SECONDARY_HOST")
     key = cached("NORQ_INDEX_KEY")
-    if key:
-        der = subprocess.run(["openssl", "pkey", "-pubin", "-in", key, "-outform", "DER"],
-                             capture_output=True, check=True).stdout
-        expected = subprocess.run(["sha256sum"], input=der, capture_output=True, check=True).stdout.split()[0].decode()
-    else:
-        expected = "none (unsigned tree allowed)"
+    expected = (output("sha256sum", input=output("openssl", "pkey", "-pubin", "-in", key, "-outform", "DER"))
+                .split()[0].decode() if key else "none (unsigned tree allowed)")
     assert found["index key SHA-256 (DER SubjectPublicKeyInfo)"] == expected
     assert found["unsigned exe SHA-256"] == sha256(EXE)
-
-
-def sha256(path: Path) -> str:
-    return subprocess.run(["sha256sum", path], capture_output=True, text=True, check=True).stdout.split()[0]
 
 
 def test_a_rebuild_elsewhere_gives_the_same_bytes(tmp_path):
@@ -68,8 +65,7 @@ def test_a_rebuild_elsewhere_gives_the_same_bytes(tmp_path):
     does. The files as they are now, so a change in progress is compared with its
     own build."""
     source = tmp_path / "a" / "different" / "checkout"
-    source.mkdir(parents=True)
-    tracked = subprocess.run(["git", "ls-files", "-z", "--cached", "--others", "--exclude-standard"], cwd=REPO, capture_output=True, check=True).stdout
+    tracked = output("git", "ls-files", "-z", "--cached", "--others", "--exclude-standard", cwd=REPO)
     for name in filter(None, tracked.decode().split("\0")):
         if (REPO / name).is_file():
             (source / name).parent.mkdir(parents=True, exist_ok=True)
@@ -80,8 +76,7 @@ def test_a_rebuild_elsewhere_gives_the_same_bytes(tmp_path):
         subprocess.run(["nice", *command], cwd=source, check=True, stdout=subprocess.DEVNULL)
     rebuilt = source / "build" / "win32-release"
     assert sha256(rebuilt / EXE.name) == sha256(EXE), "two builds of the same source differ"
-    unsigned = {key: value for key, value in notes().items() if not key.startswith("signed")}
-    assert notes(rebuilt / NOTES.name) == unsigned
+    assert notes(rebuilt / NOTES.name) == {key: value for key, value in notes().items() if not key.startswith("signed")}
 
 
 @pytest.fixture(scope="module")
@@ -91,11 +86,13 @@ def pki(tmp_path_factory):
     return folder
 
 
-def sign(pki: Path, exe: Path, out: Path, env: dict | None = None, password_file: bool = True):
+def sign(pki: Path, exe: Path, out: Path, password: str | None = None):
+    """Signs with the password from its file, or with `password` from the environment."""
     command = ["bash", REPO / "scripts/sign-release.sh", "--pkcs12", pki / "signer.p12", "--exe", exe, "--out", out]
-    if password_file:
+    if password is None:
         command += ["--password-file", pki / "password"]
-    return subprocess.run(command, env={**os.environ, **(env or {})}, capture_output=True, text=True)
+    env = {**os.environ, **({} if password is None else {"NORQ_SIGN_PASSWORD": password})}
+    return subprocess.run(command, env=env, capture_output=True, text=True)
 
 
 def verify(exe: Path, ca: Path) -> bool:
@@ -115,25 +112,20 @@ def test_signing_verifies_against_its_ca_and_a_changed_byte_fails(pki, tmp_path)
     assert notes(tmp_path / NOTES.name)["signed exe SHA-256"] == sha256(signed)
     # Whoever rebuilds to check a published exe compares it without its signature.
     stripped = tmp_path / "stripped.exe"
-    subprocess.run(["osslsigncode", "remove-signature", "-in", signed, "-out", stripped], check=True,
-                   stdout=subprocess.DEVNULL)
+    output("osslsigncode", "remove-signature", "-in", signed, "-out", stripped)
     assert stripped.read_bytes() == EXE.read_bytes()
-
     # One byte of code changed after signing: the digest no longer matches.
-    tampered = tmp_path / "tampered.exe"
     data = bytearray(signed.read_bytes())
     data[0x400] ^= 0x01
-    tampered.write_bytes(data)
-    assert not verify(tampered, pki / "ca.pem")
+    (tmp_path / "tampered.exe").write_bytes(data)
+    assert not verify(tmp_path / "tampered.exe", pki / "ca.pem")
 
 
 def test_the_password_comes_from_the_environment_and_a_wrong_one_signs_nothing(pki, tmp_path):
     shutil.copy(EXE, tmp_path)
     exe = tmp_path / EXE.name
-    password = (pki / "password").read_text().rstrip("\n")
-    assert sign(pki, exe, tmp_path / "env", {"NORQ_SIGN_PASSWORD": password}, password_file=False).returncode == 0
+    assert sign(pki, exe, tmp_path / "env", (pki / "password").read_text().rstrip("\n")).returncode == 0
     assert verify(tmp_path / "env" / EXE.name, pki / "ca.pem")
-    assert sign(pki, exe, tmp_path / "wrong", {"NORQ_SIGN_PASSWORD": "wrong"}, password_file=False).returncode != 0
+    assert sign(pki, exe, tmp_path / "wrong", "wrong").returncode != 0
     assert not (tmp_path / "wrong" / EXE.name).exists()
-    missing = sign(pki, exe, tmp_path / "none", password_file=False, env={"NORQ_SIGN_PASSWORD": ""})
-    assert missing.returncode != 0
+    assert sign(pki, exe, tmp_path / "none", "").returncode != 0
