@@ -478,7 +478,8 @@ class Machine:
         for installer in self.installers:
             installer.kill()
         # Wine removes a killed installer's delete-on-close temporaries a moment after the
-        # kill; the next case must not meet them (test_trust shows that they do go).
+        # kill; the next case must not meet them (test_transfers' large-save case shows
+        # that they do go).
         with contextlib.suppress(HarnessError):
             wait_until(lambda: not self.prefix.temporaries(), 10, "the killed installer's temporaries to go")
         # A process the installer started (or a window left over) must not meet the next case.
