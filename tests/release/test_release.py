@@ -4,7 +4,6 @@ against its CA and breaks when one byte changes.
 
 Run after the win32-release build (scripts/test.sh does both); the rebuild takes
 its hosts and key from that build's cache."""
-from __future__ import annotations
 
 import os
 import re
