@@ -67,9 +67,6 @@ def __getattr__(name: str):
         return tuple(file for file, _, where in manifest() if where == "system")
     if name == "SERVER_PATHS":  # every file's server path, in the installer's order
         return {file: path for file, path, _ in manifest()}
-    if name == "SilentServer":  # its home is with the other servers, which import this module
-        from servers import SilentServer
-        return SilentServer
     raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
 
 
@@ -168,7 +165,7 @@ class WindowDump:
     visible, enabled, parent and box (left, top, width, height) relative to the client area."""
 
     def __init__(self, raw: dict):
-        self.raw, self.pid, self.window, self.client = raw, raw["pid"], raw["window"], raw["client"]
+        self.pid, self.window, self.client = raw["pid"], raw["window"], raw["client"]
         self.controls: dict[int, SimpleNamespace] = {}
         for c in raw["controls"]:
             self.controls.setdefault(c["id"], SimpleNamespace(**{k: v for k, v in c.items() if k != "rect"}, **c["rect"]))

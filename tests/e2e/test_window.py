@@ -2,8 +2,8 @@
 show the truth: the marker's copies in the ANSI code page, a missing drive, the windows it ends."""
 import time
 
-from harness import (BUILD, KEYED_EXE, MESSAGE_TITLE, PRIMARY_PORT, SECONDARY_PORT, SilentServer,
-                     close_to, gbk, on_z, require_free_ports, wait_until)
+from harness import (BUILD, KEYED_EXE, MESSAGE_TITLE, PRIMARY_PORT, SECONDARY_PORT, close_to, gbk, on_z,
+                     require_free_ports, wait_until)
 from test_install import (BAR, CONTACT, EDITION, HEADER, INDEX_PATH, LOGO, NO_SERVER, NOTICE, PANEL, POINTED, SCRIPTED,
                           SERVER_LINK, SIGNATURE_PATH, START, STATE_TEXT, flip_byte, nginx_tree,
                           scripted)  # noqa: F401 (a fixture)
@@ -39,19 +39,19 @@ def test_the_window_as_designed_while_it_checks_and_closing_the_window_ends_it_a
     asks the secondary page once the page's overall deadline (twice the 4 s stall bound) gives the
     primary up, though each 1 KB read completes within that bound; a close ends it at once."""
     primary = scripted({"/quindle_www.html": {"body": "x" * 4000, "rate_bytes_per_s": 300}})
-    with SilentServer(SECONDARY_PORT) as secondary:
-        app = machine.launch(oem=gbk("测试版\r\n"))
-        asked = wait_until(lambda: primary.requests() and time.monotonic(), 15, "the primary pointer page's request")
-        shot = app.wait_painted(app.wait_main_window().window)
-        window = app.main_window()  # again: the window shows before all its controls exist
-        assert not secondary.connections, "the window painted only once the primary page was given up"
-        wait_until(lambda: secondary.connections, 20, "the secondary pointer page's request")
-        waited = time.monotonic() - asked
-        assert 6.5 <= waited <= 11, f"the secondary page was asked {waited:.1f} s after the primary one"
-        started = time.monotonic()
-        app.close()  # while the secondary request is pending
-        assert app.wait_exit(5) == 0
-        assert time.monotonic() - started < 3
+    secondary = scripted({"*": {"silent": True}}, SECONDARY_PORT)  # pending until the client gives up
+    app = machine.launch(oem=gbk("测试版\r\n"))
+    asked = wait_until(lambda: primary.requests() and time.monotonic(), 15, "the primary pointer page's request")
+    shot = app.wait_painted(app.wait_main_window().window)
+    window = app.main_window()  # again: the window shows before all its controls exist
+    assert not secondary.requests(), "the window painted only once the primary page was given up"
+    wait_until(lambda: secondary.requests(), 20, "the secondary pointer page's request")
+    waited = time.monotonic() - asked
+    assert 6.5 <= waited <= 11, f"the secondary page was asked {waited:.1f} s after the primary one"
+    started = time.monotonic()
+    app.close()  # while the secondary request is pending
+    assert app.wait_exit(5) == 0
+    assert time.monotonic() - started < 3
 
     assert (window.client["width"], window.client["height"]) == CLIENT_SIZE
     x, y = middle(window.window)
