@@ -465,12 +465,6 @@ class Machine:
     def file(self, windows_path: str) -> Path:
         return self.prefix.unix_path(windows_path)
 
-    def drive_c_entries(self) -> set[str]:
-        return {e.name for e in self.prefix.drive_c.iterdir()}
-
-    def drive_d_entries(self) -> set[str]:
-        return {e.name for e in self.d_folder.iterdir()}
-
     def finish(self) -> None:
         for installer in self.installers:
             installer.kill()

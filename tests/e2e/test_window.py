@@ -127,7 +127,7 @@ def test_marker_copies_in_gbk_a_missing_d_and_only_windows_titled_exactly_norq_a
     assert other.running and titles() == ["norq 2"]
     assert machine.file(r"C:\norqoem.dat").read_bytes() == b"\xbc\xd7\xd2\xd2\xb9\xab\xcb\xbe\r\n"
     assert on_d.read_bytes() == gbk("另一版")
-    assert machine.drive_d_entries() == {"NORQOEM.DAT", "norq_url.dat"}
+    assert {e.name for e in machine.d_folder.iterdir()} == {"NORQOEM.DAT", "norq_url.dat"}
     for marker in (r"C:\norq_url.dat", r"D:\norq_url.dat"):
         assert machine.file(marker).read_bytes() == SCRIPTED.encode() + b"\r\n"
     app.kill()
@@ -144,7 +144,7 @@ def test_a_hidden_marker_counts_as_missing_and_only_a_message_shows(machine, scr
     pointer = scripted(POINTED)
     exe = machine.place(oem=gbk("测试版\r\n"))
     assert machine.prefix.run(["attrib", "+h", r"C:\norq_e2e\norqoem.dat"], "attrib") == 0
-    drive_c = machine.drive_c_entries()
+    drive_c = set(machine.prefix.drive_c.iterdir())
     app = machine.start(exe)
     box = app.wait_message_box()
     assert (box.title, box.text, [b["id"] for b in box.buttons]) == (MESSAGE_TITLE, "请先解压，而后再安装！", [1])
@@ -155,5 +155,5 @@ def test_a_hidden_marker_counts_as_missing_and_only_a_message_shows(machine, scr
     assert app.main_window() is None, "the window shows behind the message"
     app.press_ok()
     assert app.wait_exit(10) == 0
-    assert machine.drive_c_entries() == drive_c and machine.drive_d_entries() == set()
+    assert set(machine.prefix.drive_c.iterdir()) == drive_c and not any(machine.d_folder.iterdir())
     assert pointer.requests() == []
