@@ -40,7 +40,7 @@ def test_the_window_as_designed_while_it_checks_and_closing_the_window_ends_it_a
     primary up, though each 1 KB read completes within that bound; a close ends it at once."""
     primary = scripted({"/quindle_www.html": {"body": "x" * 4000, "rate_bytes_per_s": 300}})
     secondary = scripted({"*": {"silent": True}}, SECONDARY_PORT)  # pending until the client gives up
-    app = machine.launch(oem=gbk("测试版\r\n"))
+    app = machine.launch()
     asked = wait_until(lambda: primary.requests() and time.monotonic(), 15, "the primary pointer page's request")
     shot = app.wait_painted(app.wait_main_window().window)
     window = app.main_window()  # again: the window shows before all its controls exist
@@ -93,7 +93,7 @@ def test_no_usable_server_ends_in_a_message_over_the_window(machine, sources):
     for marker in (r"C:\norq_url.dat", r"D:\norq_url.dat"):
         machine.file(marker).write_bytes(old)
     with nginx_tree(machine, sources, edit=lambda tree: flip_byte(tree / INDEX_PATH[1:], 20), primary=18090) as site:
-        app = machine.launch(oem=gbk("测试版\r\n"), exe=KEYED_EXE)
+        app = machine.launch(exe=KEYED_EXE)
         box = app.wait_message_box()
         window = app.main_window()
         assert (box.text, box.pid, [b["id"] for b in box.buttons]) == (NO_SERVER, window.pid, [1])
