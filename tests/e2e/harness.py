@@ -474,7 +474,7 @@ class Machine:
         with contextlib.suppress(HarnessError):
             wait_until(lambda: not self.prefix.temporaries(), 10, "the killed installer's temporaries to go")
         # A process the installer started (or a window left over) must not meet the next case.
-        if self.prefix.probe("windows", "{out}")[1]["windows"]:
+        if self.prefix.probe("info", "{out}")[1]["windows"]:
             self.prefix.kill_all()
             self.prefix.start_server()
         self.prefix.map_d(self.d_folder)

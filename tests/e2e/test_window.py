@@ -114,7 +114,7 @@ def test_marker_copies_in_gbk_a_missing_d_and_only_windows_titled_exactly_norq_a
     products, other = [machine.start(titled, "norq") for _ in range(2)], machine.start(titled, "norq 2")
 
     def titles():
-        shown = machine.prefix.probe("windows", "{out}")[1]["windows"]
+        shown = machine.prefix.probe("info", "{out}")[1]["windows"]
         return sorted(w["title"] for w in shown if w["title"].startswith("norq"))
     wait_until(lambda: titles() == ["norq", "norq", "norq 2"], 30, "the three titled windows")
     on_d = machine.d_folder / "NORQOEM.DAT"  # Windows names ignore case: this is the copy, and it stays
