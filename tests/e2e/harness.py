@@ -67,9 +67,6 @@ def __getattr__(name: str):
         return tuple(file for file, _, where in manifest() if where == "system")
     if name == "SERVER_PATHS":  # every file's server path, in the installer's order
         return {file: path for file, path, _ in manifest()}
-    if name == "SilentServer":  # its home is with the other servers, which import this module
-        from servers import SilentServer
-        return SilentServer
     raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
 
 
@@ -168,7 +165,7 @@ class WindowDump:
     visible, enabled, parent and box (left, top, width, height) relative to the client area."""
 
     def __init__(self, raw: dict):
-        self.raw, self.pid, self.window, self.client = raw, raw["pid"], raw["window"], raw["client"]
+        self.pid, self.window, self.client = raw["pid"], raw["window"], raw["client"]
         self.controls: dict[int, SimpleNamespace] = {}
         for c in raw["controls"]:
             self.controls.setdefault(c["id"], SimpleNamespace(**{k: v for k, v in c.items() if k != "rect"}, **c["rect"]))
@@ -468,12 +465,6 @@ class Machine:
     def file(self, windows_path: str) -> Path:
         return self.prefix.unix_path(windows_path)
 
-    def drive_c_entries(self) -> set[str]:
-        return {e.name for e in self.prefix.drive_c.iterdir()}
-
-    def drive_d_entries(self) -> set[str]:
-        return {e.name for e in self.d_folder.iterdir()}
-
     def finish(self) -> None:
         for installer in self.installers:
             installer.kill()
@@ -483,7 +474,7 @@ class Machine:
         with contextlib.suppress(HarnessError):
             wait_until(lambda: not self.prefix.temporaries(), 10, "the killed installer's temporaries to go")
         # A process the installer started (or a window left over) must not meet the next case.
-        if self.prefix.probe("windows", "{out}")[1]["windows"]:
+        if self.prefix.probe("info", "{out}")[1]["windows"]:
             self.prefix.kill_all()
             self.prefix.start_server()
         self.prefix.map_d(self.d_folder)

@@ -40,7 +40,8 @@ class _Handler(BaseHTTPRequestHandler):
         # self.path has a leading "//" folded to "/"; the request line has it as sent.
         path = self.requestline.split(" ")[1]
         self.server.log.append(f"GET {path}")
-        b = self.server.answers.get(path, self.server.unlisted)
+        answers = self.server.answers
+        b = answers.get(path, answers.get("*", {"status": 404, "body": "not found"}))
         if b.get("silent"):
             return self.hang()
         chunked = bool(b.get("chunked"))
@@ -82,28 +83,20 @@ class _Handler(BaseHTTPRequestHandler):
 
 class ScriptedServer:
     """A loopback HTTP server answering each raw request path (exactly as the client sent
-    it) the way `script()` says; an unlisted path gets 404. A behaviour may hold:
+    it) as `answers` says; an unlisted path gets answers["*"], or 404. A behaviour may hold:
     status (200 unless given); body, body_hex or body_file (text, hex digits or a file's
     bytes); content_length "omit" (the close ends the body); chunked; truncate_after N
     (N body bytes, then close); stall_after N (N body bytes, then hang without closing);
-    rate_bytes_per_s N. `requests()` lists "GET raw-path" since the last script."""
+    rate_bytes_per_s N; silent (take the request, never answer). `requests()` lists "GET raw-path"."""
 
-    def __init__(self, workdir: Path, port: int):
-        self.port = port
+    def __init__(self, port: int, answers: dict):
         try:
             self.server = ThreadingHTTPServer(("127.0.0.1", port), _Handler)
         except OSError as error:
             raise HarnessError(f"the scripted server cannot listen on port {port} ({error}); {NAMESPACE_HINT}") from None
         self.server.daemon_threads, self.server.stopping = True, False
-        self.server.answers, self.server.log, self.server.unlisted = {}, [], {"status": 404, "body": "not found"}
-        threading.Thread(target=self.server.serve_forever, daemon=True).start()
-
-    @property
-    def base(self) -> str:
-        return f"http://127.0.0.1:{self.port}"
-
-    def script(self, answers: dict) -> None:
         self.server.answers, self.server.log = answers, []
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
 
     def requests(self) -> list[str]:
         return list(self.server.log)
@@ -112,25 +105,6 @@ class ScriptedServer:
         self.server.stopping = True
         self.server.shutdown()
         self.server.server_close()
-
-
-class SilentServer(ScriptedServer):
-    """A loopback host that takes every request and never answers: it stays pending
-    until the client's own time-out."""
-
-    def __init__(self, port: int):
-        super().__init__(Path(), port)
-        self.server.unlisted = {"silent": True}
-
-    def __enter__(self) -> "SilentServer":
-        return self
-
-    def __exit__(self, *exc) -> None:
-        self.stop()
-
-    @property
-    def connections(self) -> int:
-        return len(self.requests())
 
 
 def publish(components: Path, base: str, out: Path) -> str:

@@ -33,13 +33,12 @@ def registrations(app) -> list[str]:
 
 
 @pytest.fixture
-def scripted(tmp_path):
+def scripted():
     """Starts scripted servers, `scripted(answers, port)`, stopped after the case."""
     servers = []
 
     def start(answers: dict, port: int = PRIMARY_PORT) -> ScriptedServer:
-        servers.append(ScriptedServer(tmp_path / f"server{port}", port))
-        servers[-1].script(answers)
+        servers.append(ScriptedServer(port, answers))
         return servers[-1]
     yield start
     for server in servers:

@@ -2,8 +2,8 @@
 show the truth: the marker's copies in the ANSI code page, a missing drive, the windows it ends."""
 import time
 
-from harness import (BUILD, KEYED_EXE, MESSAGE_TITLE, PRIMARY_PORT, SECONDARY_PORT, SilentServer,
-                     close_to, gbk, on_z, require_free_ports, wait_until)
+from harness import (BUILD, KEYED_EXE, MESSAGE_TITLE, PRIMARY_PORT, SECONDARY_PORT, close_to, gbk, on_z,
+                     require_free_ports, wait_until)
 from test_install import (BAR, CONTACT, EDITION, HEADER, INDEX_PATH, LOGO, NO_SERVER, NOTICE, PANEL, POINTED, SCRIPTED,
                           SERVER_LINK, SIGNATURE_PATH, START, STATE_TEXT, flip_byte, nginx_tree,
                           scripted)  # noqa: F401 (a fixture)
@@ -39,19 +39,19 @@ def test_the_window_as_designed_while_it_checks_and_closing_the_window_ends_it_a
     asks the secondary page once the page's overall deadline (twice the 4 s stall bound) gives the
     primary up, though each 1 KB read completes within that bound; a close ends it at once."""
     primary = scripted({"/quindle_www.html": {"body": "x" * 4000, "rate_bytes_per_s": 300}})
-    with SilentServer(SECONDARY_PORT) as secondary:
-        app = machine.launch(oem=gbk("测试版\r\n"))
-        asked = wait_until(lambda: primary.requests() and time.monotonic(), 15, "the primary pointer page's request")
-        shot = app.wait_painted(app.wait_main_window().window)
-        window = app.main_window()  # again: the window shows before all its controls exist
-        assert not secondary.connections, "the window painted only once the primary page was given up"
-        wait_until(lambda: secondary.connections, 20, "the secondary pointer page's request")
-        waited = time.monotonic() - asked
-        assert 6.5 <= waited <= 11, f"the secondary page was asked {waited:.1f} s after the primary one"
-        started = time.monotonic()
-        app.close()  # while the secondary request is pending
-        assert app.wait_exit(5) == 0
-        assert time.monotonic() - started < 3
+    secondary = scripted({"*": {"silent": True}}, SECONDARY_PORT)  # pending until the client gives up
+    app = machine.launch()
+    asked = wait_until(lambda: primary.requests() and time.monotonic(), 15, "the primary pointer page's request")
+    shot = app.wait_painted(app.wait_main_window().window)
+    window = app.main_window()  # again: the window shows before all its controls exist
+    assert not secondary.requests(), "the window painted only once the primary page was given up"
+    wait_until(lambda: secondary.requests(), 20, "the secondary pointer page's request")
+    waited = time.monotonic() - asked
+    assert 6.5 <= waited <= 11, f"the secondary page was asked {waited:.1f} s after the primary one"
+    started = time.monotonic()
+    app.close()  # while the secondary request is pending
+    assert app.wait_exit(5) == 0
+    assert time.monotonic() - started < 3
 
     assert (window.client["width"], window.client["height"]) == CLIENT_SIZE
     x, y = middle(window.window)
@@ -93,7 +93,7 @@ def test_no_usable_server_ends_in_a_message_over_the_window(machine, sources):
     for marker in (r"C:\norq_url.dat", r"D:\norq_url.dat"):
         machine.file(marker).write_bytes(old)
     with nginx_tree(machine, sources, edit=lambda tree: flip_byte(tree / INDEX_PATH[1:], 20), primary=18090) as site:
-        app = machine.launch(oem=gbk("测试版\r\n"), exe=KEYED_EXE)
+        app = machine.launch(exe=KEYED_EXE)
         box = app.wait_message_box()
         window = app.main_window()
         assert (box.text, box.pid, [b["id"] for b in box.buttons]) == (NO_SERVER, window.pid, [1])
@@ -114,7 +114,7 @@ def test_marker_copies_in_gbk_a_missing_d_and_only_windows_titled_exactly_norq_a
     products, other = [machine.start(titled, "norq") for _ in range(2)], machine.start(titled, "norq 2")
 
     def titles():
-        shown = machine.prefix.probe("windows", "{out}")[1]["windows"]
+        shown = machine.prefix.probe("info", "{out}")[1]["windows"]
         return sorted(w["title"] for w in shown if w["title"].startswith("norq"))
     wait_until(lambda: titles() == ["norq", "norq", "norq 2"], 30, "the three titled windows")
     on_d = machine.d_folder / "NORQOEM.DAT"  # Windows names ignore case: this is the copy, and it stays
@@ -127,7 +127,7 @@ def test_marker_copies_in_gbk_a_missing_d_and_only_windows_titled_exactly_norq_a
     assert other.running and titles() == ["norq 2"]
     assert machine.file(r"C:\norqoem.dat").read_bytes() == b"\xbc\xd7\xd2\xd2\xb9\xab\xcb\xbe\r\n"
     assert on_d.read_bytes() == gbk("另一版")
-    assert machine.drive_d_entries() == {"NORQOEM.DAT", "norq_url.dat"}
+    assert {e.name for e in machine.d_folder.iterdir()} == {"NORQOEM.DAT", "norq_url.dat"}
     for marker in (r"C:\norq_url.dat", r"D:\norq_url.dat"):
         assert machine.file(marker).read_bytes() == SCRIPTED.encode() + b"\r\n"
     app.kill()
@@ -144,7 +144,7 @@ def test_a_hidden_marker_counts_as_missing_and_only_a_message_shows(machine, scr
     pointer = scripted(POINTED)
     exe = machine.place(oem=gbk("测试版\r\n"))
     assert machine.prefix.run(["attrib", "+h", r"C:\norq_e2e\norqoem.dat"], "attrib") == 0
-    drive_c = machine.drive_c_entries()
+    drive_c = set(machine.prefix.drive_c.iterdir())
     app = machine.start(exe)
     box = app.wait_message_box()
     assert (box.title, box.text, [b["id"] for b in box.buttons]) == (MESSAGE_TITLE, "请先解压，而后再安装！", [1])
@@ -155,5 +155,5 @@ def test_a_hidden_marker_counts_as_missing_and_only_a_message_shows(machine, scr
     assert app.main_window() is None, "the window shows behind the message"
     app.press_ok()
     assert app.wait_exit(10) == 0
-    assert machine.drive_c_entries() == drive_c and machine.drive_d_entries() == set()
+    assert set(machine.prefix.drive_c.iterdir()) == drive_c and not any(machine.d_folder.iterdir())
     assert pointer.requests() == []

@@ -7,7 +7,7 @@
 //   probe dump|msgbox TITLE OUTFILE   the top-level window (all descendants), or the visible
 //                                     message box (text and buttons), with that caption
 //   probe press-ok|close TITLE        press OK on that message box (or close it); close that window
-//   probe windows|info OUTFILE        the visible top-level windows' captions; code page and screen
+//   probe info OUTFILE                code page, screen size, the visible top-level windows' captions
 //   probe answer TITLE SECONDS OUTFILE
 //       sends that window WM_NULL every kAskEveryMs for SECONDS or until it is gone (waiting for
 //       it to appear first), recording the longest wait for an answer; OUTFILE holds "{}" meanwhile
@@ -201,17 +201,13 @@ int PressOk(std::wstring_view title) {
   return ok ? Post(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok)) : Post(box, WM_CLOSE);
 }
 
-int Windows(const std::wstring& out) {
+int Info(const std::wstring& out) {
   std::vector<std::string> windows;
   for (HWND window : WindowsUnder(nullptr)) {
     if (::IsWindowVisible(window)) windows.push_back(Object({{"title", Str(CaptionOf(window))}}));
   }
-  return Write(out, Object({{"windows", Array(windows)}}));
-}
-
-int Info(const std::wstring& out) {
   return Write(out, Object({{"acp", Num(::GetACP())}, {"screen_width", Num(::GetSystemMetrics(SM_CXSCREEN))},
-                            {"screen_height", Num(::GetSystemMetrics(SM_CYSCREEN))}}));
+                            {"screen_height", Num(::GetSystemMetrics(SM_CYSCREEN))}, {"windows", Array(windows)}}));
 }
 
 // How long the window takes to answer another program, as a screen reader or
@@ -262,10 +258,9 @@ int Run(int argc, wchar_t** argv) {
   if (command == L"msgbox" && argc == 4) return MessageBoxText(argv[2], argv[3]);
   if (command == L"press-ok" && argc == 3) return PressOk(argv[2]);
   if (command == L"close" && argc == 3) return Post(FindTopLevel(argv[2], false), WM_CLOSE);
-  if (command == L"windows" && argc == 3) return Windows(argv[2]);
   if (command == L"info" && argc == 3) return Info(argv[2]);
   if (command == L"answer" && argc == 5) return Answer(argv[2], argv[3], argv[4]);
-  std::fputs("usage: probe dump|msgbox TITLE OUTFILE | press-ok|close TITLE | windows|info OUTFILE"
+  std::fputs("usage: probe dump|msgbox TITLE OUTFILE | press-ok|close TITLE | info OUTFILE"
              " | answer TITLE SECONDS OUTFILE\n", stderr);
   return kFailed;
 }
