@@ -20,6 +20,7 @@ DWORD WINAPI FlushWork(void* parameter) {
   job->error = job->ok ? 0 : ::GetLastError();
   return 0;
 }
+DWORD WINAPI CloseWork(void* handle) { return ::CloseHandle(static_cast<HANDLE>(handle)) ? 0 : ::GetLastError(); }
 }  // namespace
 
 void AnswerSentMessages() {
@@ -61,6 +62,16 @@ BOOL FlushAnswering(HANDLE file) {
   }
   ::SetLastError(job.error);
   return job.ok;
+}
+
+void CloseAnswering(HANDLE handle) {
+  UniqueHandle worker(::CreateThread(nullptr, 0, CloseWork, handle, 0, nullptr));
+  if (!worker) {
+    ::CloseHandle(handle);
+    return;
+  }
+  // The thread owns the handle now: whatever the wait comes to, it closes it.
+  (void)WaitAnswering(worker.get(), INFINITE);
 }
 
 }  // namespace norq::win32

@@ -19,4 +19,9 @@ void PauseAnswering(DWORD milliseconds);
 // file can take seconds. Same result and last error as the call itself.
 BOOL FlushAnswering(HANDLE file);
 
+// CloseHandle on a helper thread, answering meanwhile: closing the last handle
+// of a large delete-on-close file deletes it, which can take a quarter of a
+// second. The handle is closed whatever happens.
+void CloseAnswering(HANDLE handle);
+
 }  // namespace norq::win32

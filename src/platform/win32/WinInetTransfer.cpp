@@ -5,6 +5,7 @@
 #include "platform/TransferRules.h"
 #include "platform/Url.h"
 #include "platform/win32/Ansi.h"
+#include "platform/win32/Answering.h"
 #include "platform/win32/InetRequest.h"
 #include "platform/win32/InetWorker.h"
 #include "platform/win32/SystemLibrary.h"
@@ -23,21 +24,6 @@ constexpr DWORD kJoinMs = 500;
 std::wstring OverdueText(Overdue overdue) {
   if (overdue == Overdue::PastDeadline) return L"no whole reply within the overall deadline";
   return L"no data within " + std::to_wstring(SilenceLimitMs(kTimeoutMs)) + L" ms";
-}
-
-DWORD WINAPI CloseSpool(void* spool) {
-  ::CloseHandle(static_cast<HANDLE>(spool));
-  return 0;
-}
-
-// Closing the last body's spool deletes it: for a body of a few hundred
-// megabytes that held the window unanswered for a quarter of a second just as
-// the next download started. A pool thread closes it instead; when none can
-// be had, it is closed here as before.
-void CloseInBackground(UniqueFile spool) {
-  if (!spool) return;
-  const HANDLE handle = spool.release();
-  if (!::QueueUserWorkItem(CloseSpool, handle, WT_EXECUTEDEFAULT)) ::CloseHandle(handle);
 }
 
 }  // namespace
@@ -85,7 +71,10 @@ void WinInetTransfer::Abandon() {
 
 void WinInetTransfer::DropResponse() {
   headers_.clear();
-  CloseInBackground(std::move(spool_));
+  // Closing the last body's spool deletes it: for a body of a few hundred
+  // megabytes that held the window unanswered for a quarter of a second just
+  // as the next download started.
+  if (spool_) CloseAnswering(spool_.release());
   chunks_.Reset();
 }
 
