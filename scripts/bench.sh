@@ -6,12 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+. scripts/lib.sh
+echo "bench: building the native and win64 presets"
 cmake --preset native >/dev/null && cmake --build --preset native >/dev/null
 cmake --preset win64 >/dev/null && cmake --build --preset win64 >/dev/null
-python=/usr/bin/python3
-[ -x "$python" ] || python=python3
 # The test build asks fixed loopback ports: a network namespace of its own keeps them free.
-if unshare -n true 2>/dev/null; then
-  exec unshare -n -- sh -c 'ip link set lo up && exec "$@"' sh "$python" scripts/bench.py "$@"
-fi
-exec "$python" scripts/bench.py "$@"
+norq_own_network "$(norq_python)" scripts/bench.py "$@"

@@ -12,6 +12,8 @@
 # exe is written as DIR/norq_installer.exe (default: signed/ beside the exe);
 # the unsigned one is kept, so the build can still be compared with a rebuild.
 set -euo pipefail
+# Before anything that needs a package (osslsigncode, openssl).
+bash "$(dirname "$0")/setup.sh"
 
 usage() { sed -n '4,5p' "$0" | sed 's/^# *//' >&2; exit 2; }
 
