@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 root=${NORQ_I386_CHROOT:-/var/cache/norq-i386-chroot}
 # Bump when what goes into the chroot changes, so old ones are remade.
-layout=2
+layout=3
 ready=$root/.norq-ready-$layout
 
 [ "$(id -u)" -eq 0 ] || { echo "i686-chroot: needs root (chroot, binfmt_misc)" >&2; exit 1; }
@@ -34,22 +34,38 @@ unmount_under() {
   findmnt -rn -o TARGET | { grep -F "$dir/" || true; } | sort -r | while read -r target; do umount -l "$target"; done
 }
 
+# One line per stage on standard error; what the stage prints goes to the log, whose end
+# shows if it fails.
+log=$root.log
+stage() {
+  local what=$1
+  shift
+  echo "i686-chroot: $what" >&2
+  if ! "$@" >>"$log" 2>&1; then
+    echo "i686-chroot: failed while it $what; the end of $log:" >&2
+    tail -n 25 "$log" | sed 's/^/    /' >&2
+    return 1
+  fi
+}
+
 make_chroot() {
   local scratch=$root.partial mirror
   mirror=$(sed -n 's/^URIs:[[:space:]]*//p' /etc/apt/sources.list.d/debian.sources | head -n 1)
+  : >"$log"
   unmount_under "$scratch"
   rm -rf --one-file-system "$scratch"
-  echo "i686-chroot: debootstrap bookworm from $mirror into $scratch" >&2
-  debootstrap --variant=minbase bookworm "$scratch" "$mirror" >&2
+  echo "i686-chroot: making a Debian 12 chroot for 32-bit Wine in $root, once (a minute or two; log: $log)" >&2
+  stage "fetches and unpacks a minimal Debian 12 from $mirror" debootstrap --variant=minbase bookworm "$scratch" "$mirror"
   echo 'APT::Install-Recommends "false";' >"$scratch/etc/apt/apt.conf.d/90norq"
   mount -t proc proc "$scratch/proc"
   trap 'umount -l "$scratch/proc"' RETURN
-  chroot "$scratch" dpkg --add-architecture i386
-  chroot "$scratch" apt-get update -qq >&2
+  stage "adds the i386 architecture and reads the package lists" \
+    sh -c 'chroot "$1" dpkg --add-architecture i386 && chroot "$1" apt-get update' sh "$scratch"
   # The end-to-end suite's needs: code page 936 and fonts with Chinese glyphs.
-  chroot "$scratch" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-    wine wine64 wine32:i386 gcc gcc-multilib locales fonts-wqy-zenhei >&2
-  chroot "$scratch" localedef -i zh_CN -c -f UTF-8 zh_CN.UTF-8
+  stage "installs Wine (64- and 32-bit) and its fonts, gcc, the locales and Chinese fonts" \
+    chroot "$scratch" env DEBIAN_FRONTEND=noninteractive apt-get install -y \
+    wine wine64 wine32:i386 fonts-wine gcc gcc-multilib locales fonts-wqy-microhei
+  stage "generates the zh_CN.UTF-8 locale" chroot "$scratch" localedef -i zh_CN -c -f UTF-8 zh_CN.UTF-8
   # Built for both widths and preloaded as /usr/local/$LIB/...: the 64-bit
   # Wine processes then load a harmless copy instead of warning.
   cp tests/i686/mmap_noreplace.c "$scratch/tmp/"
@@ -57,7 +73,8 @@ make_chroot() {
   for bits in 32 64; do
     lib=/usr/local/lib/$([ $bits = 32 ] && echo i386 || echo x86_64)-linux-gnu
     mkdir -p "$scratch$lib"
-    chroot "$scratch" gcc -m$bits -O2 -shared -fPIC -o $lib/mmap_noreplace.so /tmp/mmap_noreplace.c -ldl
+    stage "builds the emulator's mmap fix ($bits-bit)" \
+      chroot "$scratch" gcc -m$bits -O2 -shared -fPIC -o $lib/mmap_noreplace.so /tmp/mmap_noreplace.c -ldl
   done
   chroot "$scratch" apt-get clean
   umount -l "$scratch/proc"
@@ -66,6 +83,7 @@ make_chroot() {
   unmount_under "$root"
   rm -rf --one-file-system "$root"
   mv "$scratch" "$root"
+  echo "i686-chroot: ready" >&2
 }
 
 register_binfmt

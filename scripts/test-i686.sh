@@ -14,6 +14,7 @@ repo=$PWD
 
 root=$(bash scripts/i686-chroot.sh)
 for preset in native win32-test; do
+  echo "test-i686: building the $preset preset" >&2
   nice cmake --preset "$preset" >/dev/null && nice cmake --build --preset "$preset" >/dev/null
 done
 
@@ -35,5 +36,5 @@ exec unshare -m -n -- bash -c '
   mount --bind /tmp "$root/tmp"
   mkdir -p "$root$repo"
   mount --bind "$repo" "$root$repo"
-  NORQ_E2E_I686_CHROOT=$root exec /usr/bin/python3 -m pytest -q -p no:cacheprovider --durations=5 "$@" tests/e2e
+  NORQ_E2E_I686_CHROOT=$root exec /usr/bin/python3 -m pytest -v -rs -p no:cacheprovider --durations=5 "$@" tests/e2e
 ' bash "$root" "$repo" "${cases[@]}"
