@@ -1,29 +1,35 @@
 #!/usr/bin/env bash
 # The test command: the unit tests, both Windows builds, the release exe's
 # imports, size and refusal to build without hosts, the release tests (version,
-# notes, reproducibility, signing), the end-to-end suite under Wine and the demo (scripts/run.sh --headless). Ends with one line
-# "N passed, N failed" (unit and end-to-end cases and the demo; a failed build
-# or check counts as one failure) and a non-zero status if anything failed.
+# notes, reproducibility, signing), the check that every README command installs
+# its packages first, the end-to-end suite under Wine and the demo
+# (scripts/run.sh --headless). Long steps show what they do as they go. Ends with
+# one line "N passed, N failed, N skipped" (unit and end-to-end cases, the checks
+# and the demo; a failed build or check counts as one failure), after the reason of
+# each skip, and a non-zero status if anything failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh || { echo "setup failed"; exit 1; }
-
-# Debian's interpreter: python3-pytest is installed for it, whatever else is on PATH.
-python=/usr/bin/python3
-[ -x "$python" ] || python=python3
+. scripts/lib.sh
+python=$(norq_python)
 
 logs=out/test-logs
 mkdir -p "$logs"
 passed=0
 failed=0
+skipped=0
+skip_reasons=()
 
-# Runs a step quietly into its log; shows the log's end when it fails.
+# Runs a step into its log; shows the log's end when it fails. With `live PATTERN` first,
+# the log's lines that match show as they come (a build's steps, say).
 step() {
-  local name=$1
+  local name=$1 pattern='^$' started=$SECONDS status
   shift
-  local started=$SECONDS
-  if "$@" >"$logs/$name.log" 2>&1; then
+  if [ "$1" = live ]; then pattern=$2; shift 2; fi
+  "$@" 2>&1 | tee "$logs/$name.log" | { grep --line-buffered -E "$pattern" || true; } | sed -u 's/^/        /'
+  status=${PIPESTATUS[0]}
+  if [ "$status" -eq 0 ]; then
     echo "ok      $name ($((SECONDS - started)) s)"
     return 0
   fi
@@ -36,8 +42,11 @@ step() {
 build() {
   local preset=$1
   shift
+  echo "configuring the $preset preset"
   cmake --preset "$preset" "$@" && cmake --build --preset "$preset"
 }
+# Ninja's "[3/95] Building CXX object ..." lines.
+building='^configuring|^\[[0-9]+/[0-9]+\] '
 
 # The release takes the vendor's pointer hosts and index key; these stand in for
 # them (the key is the one the win64 build made for its keyed test installer).
@@ -97,7 +106,7 @@ check_release_imports() {
   [ "$versions" = "6 6 " ] || { echo "the exe must declare Windows 6.0 (Vista) or later"; return 1; }
 }
 
-if step build-native build native; then
+if step build-native live "$building" build native; then
   step unit-tests ctest --preset native
   summary=$(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$logs/unit-tests.log" | tail -n 1)
   if [ -n "$summary" ]; then
@@ -109,71 +118,97 @@ if step build-native build native; then
   fi
 fi
 
-step build-win64 build win64
+step build-win64 live "$building" build win64
 step release-needs-hosts check_release_needs_hosts
 step release-needs-key check_release_needs_key
 release_built=0
-if step build-win32-release build win32-release "${release_hosts[@]}" "${release_key[@]}"; then
+if step build-win32-release live "$building" build win32-release "${release_hosts[@]}" "${release_key[@]}"; then
   release_built=1
   step release-imports check_release_imports
   step release-size check_release_size && echo "        $(tail -n 1 "$logs/release-size.log")"
 fi
 
-# Adds a pytest run's cases (from its JUnit report) to the counts.
+# Every command the README names installs its packages before it uses any.
+setup_first_status=0
+bash tests/setup/setup_first.sh >"$logs/setup-first.log" 2>&1 || setup_first_status=$?
+if [ "$setup_first_status" -eq 77 ]; then
+  skipped=$((skipped + 1))
+  skip_reasons+=("setup-first: $(tail -n 1 "$logs/setup-first.log")")
+  echo "skipped setup-first: $(tail -n 1 "$logs/setup-first.log")"
+elif [ "$setup_first_status" -eq 0 ]; then
+  passed=$((passed + 1))
+  echo "ok      setup-first: every README command runs scripts/setup.sh before any package's program"
+else
+  failed=$((failed + 1))
+  echo "FAILED  setup-first, its log ($logs/setup-first.log):"
+  sed 's/^/    /' "$logs/setup-first.log"
+fi
+
+# Adds a pytest run's cases (from its JUnit report) to the counts, and each skip's reason.
 count_cases() {
-  local junit=$1 what=$2 cases_passed cases_failed
+  local junit=$1 what=$2 cases_passed cases_failed cases_skipped line
   if [ ! -f "$junit" ]; then
     echo "the $what did not run to their end"
     failed=$((failed + 1))
     return
   fi
-  read -r cases_passed cases_failed < <("$python" - "$junit" <<'PY'
+  {
+    read -r cases_passed cases_failed cases_skipped
+    while IFS= read -r line; do skip_reasons+=("$line"); done
+  } < <("$python" - "$junit" <<'PY'
 import sys
 import xml.etree.ElementTree as ET
 root = ET.parse(sys.argv[1]).getroot()
-suites = [root] if root.tag == "testsuite" else root.findall("testsuite")
-total = failures = skipped = 0
-for s in suites:
-    total += int(s.get("tests", 0))
-    failures += int(s.get("failures", 0)) + int(s.get("errors", 0))
-    skipped += int(s.get("skipped", 0))
-print(total - failures - skipped, failures)
+cases = root.iter("testcase")
+passed = failed = 0
+reasons = []
+for case in cases:
+    if case.find("failure") is not None or case.find("error") is not None:
+        failed += 1
+    elif (skip := case.find("skipped")) is not None:
+        reasons.append(f"{case.get('name')}: {skip.get('message', '').splitlines()[0] if skip.get('message') else 'no reason given'}")
+    else:
+        passed += 1
+print(passed, failed, len(reasons))
+print("\n".join(reasons))
 PY
   )
   passed=$((passed + ${cases_passed:-0}))
   failed=$((failed + ${cases_failed:-1}))
+  skipped=$((skipped + ${cases_skipped:-0}))
 }
+
+# Each case's name and result as it ends; skips' reasons in pytest's summary.
+pytest=("$python" -m pytest -v -rs -p no:cacheprovider)
 
 # The release as a vendor makes it: version, notes, a rebuild elsewhere, signing.
 if [ "$release_built" -eq 1 ]; then
   junit=out/release-junit.xml
   rm -f "$junit"
   echo "release tests (a second build in another folder, signing):"
-  "$python" -m pytest -q -p no:cacheprovider --junitxml="$junit" tests/release 2>&1 |
-    tee "$logs/release.log" | sed 's/^/    /'
+  "${pytest[@]}" --junitxml="$junit" tests/release 2>&1 | tee "$logs/release.log" | sed -u 's/^/    /'
   count_cases "$junit" "release tests"
 fi
 
 junit=out/e2e-junit.xml
 rm -f "$junit"
-e2e=("$python" -m pytest -q -p no:cacheprovider --durations=5 --junitxml="$junit" tests/e2e)
 # In a network namespace of its own the suite owns the loopback ports the test
 # build asks (nothing else on this machine can answer there) and can run beside
 # other work. Where namespaces are not allowed it runs on the shared loopback.
 if unshare -n true 2>/dev/null; then
-  e2e=(unshare -n -- sh -c 'ip link set lo up && exec "$@"' sh "${e2e[@]}")
   echo "end-to-end tests under Wine (own network namespace):"
 else
   echo "end-to-end tests under Wine (shared loopback):"
 fi
-"${e2e[@]}" 2>&1 | tee "$logs/e2e.log" | sed 's/^/    /'
+norq_own_network "${pytest[@]}" --durations=5 --junitxml="$junit" tests/e2e 2>&1 | tee "$logs/e2e.log" |
+  sed -u 's/^/    /'
 count_cases "$junit" "end-to-end tests"
 
 # The main job end to end, as `bash scripts/run.sh` shows it: one case.
-if step demo bash scripts/run.sh --headless; then
+if step demo live '^demo: ' bash scripts/run.sh --headless; then
   passed=$((passed + 1))
-  echo "        $(grep -F 'the installation completed' "$logs/demo.log")"
 fi
 
-echo "$passed passed, $failed failed"
+for reason in "${skip_reasons[@]}"; do echo "skipped: $reason"; done
+echo "$passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ]
