@@ -3,8 +3,9 @@
 
 Builds the presets, publishes harmless stand-ins for the ten files with norq-publish
 (the tree signed with the build's demo key, installed by the installer keyed to it),
-serves them with nginx and the sample configuration, and runs the installer under Wine
-with "REFRESH" until it has installed everything and started the setup program.
+serves them with nginx and the sample configuration, runs the installer under Wine and
+presses 开始安装 as a user would, until it has installed everything and started the setup
+program.
 Screenshots of its window go to out/demo/, logs to out/demo/logs/.
 
 Shows the window on $DISPLAY when it is set, otherwise (or with --headless) on a
@@ -44,9 +45,11 @@ PORTS = (PRIMARY_PORT, SECONDARY_PORT, DOWNLOAD_PORT)
 # the ten files take about twelve seconds.
 RATE = os.environ.get("NORQ_DEMO_RATE", "48k")
 INSTALLER = r"C:\norq_demo\norq_installer.exe"
+START_ID = 1004                 # 开始安装
+TRANSFER_LINE_ID = 1010         # the progress panel's state line: "正在下载..." and the file's name
 PERCENT_ID = 1011               # the progress panel's percentage label
-BODY_POINT = (205, 225)         # a point of the window's green body, relative to its client area
-BODY_GREEN = (125, 204, 174)
+SETUP_NAME = "norq_setup.exe"
+DESKTOP = "1024x768"             # Wine's virtual desktop: it draws the window's caption and frame
 SHOTS = REPO / "out" / "demo"
 LOGS = SHOTS / "logs"
 
@@ -73,8 +76,6 @@ def display_is_local() -> bool:
 
 
 def build_presets() -> None:
-    if subprocess.run(["bash", "scripts/setup.sh"], cwd=REPO).returncode != 0:
-        raise DemoError("scripts/setup.sh failed")
     for preset in ("native", "win64"):
         say(f"building the {preset} preset")
         log = LOGS / f"build-{preset}.log"
@@ -154,7 +155,7 @@ def start_nginx(work: Path, undo: contextlib.ExitStack) -> NginxSite:
 
 def make_prefix(work: Path, display: Display, undo: contextlib.ExitStack) -> Machine:
     started = time.monotonic()
-    prefix = WinePrefix(work, display)
+    prefix = WinePrefix(work, display, desktop=DESKTOP)
     prefix.logs = LOGS
     undo.callback(prefix.kill_all)
     prefix.create()  # also checks the ANSI code page: 936, as on the target systems
@@ -175,70 +176,51 @@ def place_installer(machine: Machine) -> None:
 
 
 class Shots:
-    """The three pictures of the installer's window."""
+    """The three pictures of the installer's window, each cropped to the window with its
+    caption and frame (Wine draws them inside its virtual desktop, as Windows does)."""
 
-    def __init__(self, installer: harness.Installer, work: Path):
-        self.installer, self.work = installer, work
+    def __init__(self, installer: harness.Installer):
+        self.installer = installer
         self.display = installer.prefix.display
+        self.box = ""
 
-    def x_window_seen(self) -> bool:
-        """The X server sees the window the moment it is mapped, sooner than the probe."""
-        tree = subprocess.run(["xwininfo", "-display", self.display.name, "-root", "-tree"],
-                              capture_output=True, text=True).stdout
-        return f'"{harness.MAIN_CAPTION}"' in tree
+    def save(self, name: str, window: harness.WindowDump) -> None:
+        w = window.window
+        self.box = f"{w['width']}x{w['height']}+{w['left']}+{w['top']}"
+        self.display.capture(SHOTS / name, self.box)
 
     def start(self) -> None:
-        wait_until(lambda: self.x_window_seen() or not self.installer.running, 60, "the installer's window", 0.05)
-        if not self.installer.running:
-            raise DemoError("the installer ended before showing its window")
-        # Whole screens until the window has painted: two pictures in a row alike.
+        """The window as it first waits for the user: the check done, 开始安装 enabled."""
+        def ready():
+            window = self.installer.main_window()
+            start = window and window.controls.get(START_ID)
+            return window if start and start.enabled and start.visible else None
+        window = self.installer._wait_shown(ready, "the start button enabled", 60)
+        # Once the window has painted: two pictures in a row alike.
         previous = b""
-        for i in range(1, 11):
-            first_screen = self.work / f"start-{i}.png"
-            self.display.capture(first_screen)
-            current = Screenshot(first_screen).pixels
+        for _ in range(10):
+            self.save("1-start.png", window)
+            current = Screenshot(SHOTS / "1-start.png").pixels
             if current == previous:
                 break
             previous = current
-        # The probe gives the window's box in screen pixels and its client area.
-        window = self.installer.wait_main_window(30)
-        w = window.window
-        self.box = f"{w['width']}x{w['height']}+{w['left']}+{w['top']}"
-        self.body = (BODY_POINT[0] + window.client["left"] - w["left"], BODY_POINT[1] + window.client["top"] - w["top"])
-        subprocess.run(["convert", str(first_screen), "-crop", self.box, "+repage", str(SHOTS / "1-start.png")],
-                       check=True)
-        say("saved out/demo/1-start.png")
+        say("saved out/demo/1-start.png (the window before the first download)")
 
-    def downloading(self) -> None:
-        """A picture while a download is under way: the percentage between 20% and 80%."""
-        deadline = time.monotonic() + 40
+    def downloading(self, name: str, what: str, setup_program: bool) -> None:
+        """A picture while a download of that kind is part-way: its percentage between 20% and 80%."""
+        deadline = time.monotonic() + 90
         while time.monotonic() < deadline and self.installer.running:
             window = self.installer.main_window()
             percent = window and window.controls.get(PERCENT_ID)
-            if percent and percent.visible and (m := re.fullmatch(r"(\d+)%", percent.text)) and 20 <= int(m[1]) <= 80:
+            line = window and window.controls.get(TRANSFER_LINE_ID)
+            if (percent and line and percent.visible and line.text.endswith(SETUP_NAME) == setup_program
+                    and (m := re.fullmatch(r"(\d+)%", percent.text)) and 20 <= int(m[1]) <= 80):
                 with contextlib.suppress(subprocess.SubprocessError):
-                    self.display.capture(SHOTS / "2-downloading.png", self.box)
-                    say(f"saved out/demo/2-downloading.png (the download at {percent.text})")
+                    self.save(name, window)
+                    say(f"saved out/demo/{name} ({what} at {percent.text})")
                     return
-            time.sleep(0.1)
-        say("no download caught half-way; no 2-downloading.png")
-
-    def end(self, started: float) -> None:
-        """The last picture that still shows the window: it closes as soon as it has
-        started the setup program."""
-        kept, n = False, 0
-        while self.installer.running:
-            n += 1
-            picture = self.work / f"end-{n % 2}.png"
-            with contextlib.suppress(subprocess.SubprocessError, HarnessError):
-                self.display.capture(picture, self.box)
-                if Screenshot(picture).pixel(*self.body) == BODY_GREEN:
-                    shutil.copy(picture, SHOTS / "3-end.png")
-                    kept = True
-            if time.monotonic() - started >= 120:
-                raise DemoError("the installer still runs after two minutes")
-        if kept:
-            say("saved out/demo/3-end.png (the window's last picture)")
+            time.sleep(0.05)
+        raise DemoError(f"no picture of {what} part-way: the window never showed it")
 
 
 def report(machine: Machine, installer: harness.Installer, site: NginxSite, work: Path, started: float) -> bool:
@@ -294,9 +276,9 @@ def second_half(work: Path, headless: bool) -> int:
         site = start_nginx(work, undo)
         machine = make_prefix(work, display, undo)
         place_installer(machine)
-        say(f"starting {INSTALLER} REFRESH")
+        say(f"starting {INSTALLER}")
         # The trace records every command line the installer starts.
-        installer = machine.start(INSTALLER, "REFRESH", trace=True)
+        installer = machine.start(INSTALLER, trace=True)
         started = time.monotonic()
 
         def keep_logs() -> None:
@@ -304,11 +286,16 @@ def second_half(work: Path, headless: bool) -> int:
             for name, kept in (("stdout.log", "installer.out"), ("trace.log", "installer-trace.log")):
                 shutil.copy(installer.logdir / name, LOGS / kept)
         undo.callback(keep_logs)
-        shots = Shots(installer, work)
+        shots = Shots(installer)
         shots.start()
-        shots.downloading()
-        shots.end(started)
-        installer.process.wait()
+        say("pressing 开始安装, as a user would")
+        installer.click(START_ID)
+        shots.downloading("2-downloading.png", "a component's download", setup_program=False)
+        shots.downloading("3-setup-program.png", "the setup program's download", setup_program=True)
+        try:
+            installer.process.wait(max(1.0, 120 - (time.monotonic() - started)))
+        except subprocess.TimeoutExpired:
+            raise DemoError("the installer still runs after two minutes") from None
         return 0 if report(machine, installer, site, work, started) else 1
 
 

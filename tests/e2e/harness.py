@@ -185,8 +185,11 @@ class WindowDump:
 class WinePrefix:
     """One prefix for the run: made once, then reset between cases."""
 
-    def __init__(self, root: Path, display: Display):
+    def __init__(self, root: Path, display: Display, desktop: str = ""):
+        """`desktop` ("1024x768") runs Wine's windows inside a virtual desktop of that size at the
+        screen's top left, where Wine draws their captions and frames as Windows does."""
         self.root, self.display, self.path, self.logs = root, display, root / "prefix", root / "logs"
+        self.desktop = desktop
         self.drive_c = self.path / "drive_c"
         self.system_folder = self.drive_c / "windows" / SYSTEM_FOLDER
         self.d_link = self.path / "dosdevices" / "d:"
@@ -278,12 +281,28 @@ class WinePrefix:
         # The prefix's UI fonts have no Chinese glyphs: message boxes would show boxes.
         reg = self.root / "fonts.reg"
         fonts = ("Tahoma", "MS Shell Dlg", "MS Shell Dlg 2", "SimSun", "宋体")
+        # Windows draws text with ClearType; without smoothing Chinese glyphs come out jagged.
+        smoothing = (r"[HKEY_CURRENT_USER\Control Panel\Desktop]", '"FontSmoothing"="2"',
+                     '"FontSmoothingType"=dword:00000002', '"FontSmoothingGamma"=dword:00000578',
+                     '"FontSmoothingOrientation"=dword:00000001', "")
+        desktop = (r"[HKEY_CURRENT_USER\Software\Wine\Explorer]", '"Desktop"="Default"', "",
+                   r"[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]", f'"Default"="{self.desktop}"',
+                   "") if self.desktop else ()
         reg.write_bytes("\r\n".join(["Windows Registry Editor Version 5.00", "",
                                      r"[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]",
-                                     *(f'"{font}"="WenQuanYi Zen Hei"' for font in fonts), ""]).encode("utf-16"))
+                                     *(f'"{font}"="WenQuanYi Micro Hei"' for font in fonts), "",
+                                     *smoothing, *desktop]).encode("utf-16"))
         for args, name, timeout in ((["wineboot", "-i"], "wineboot", 180), (["regedit", "/S", on_z(reg)], "regedit", 60)):
             if self.run(args, name, timeout) != 0:
                 raise HarnessError(f"{name} failed, see {self.logs / name}.log")
+        # Caption buttons are glyphs of Wine's Marlett, which this Wine finds only in the prefix.
+        marlett = Path(I686_CHROOT or "/") / "usr/share/wine/fonts/marlett.ttf"
+        if marlett.exists():
+            shutil.copy(marlett, self.drive_c / "windows" / "Fonts")
+        if self.desktop:
+            # wineboot made the default desktop before the setting existed: a new server makes it anew.
+            self.kill_all()
+            self.start_server()
         _, self.info = self.probe("info", "{out}")
         if self.info["acp"] != 936:
             raise HarnessError(f"Wine's ANSI code page is {self.info['acp']}, not 936: is the "
@@ -379,10 +398,10 @@ class Installer:
             return shot if same else None
         return wait_until(settled, timeout, "the window to finish painting", interval=0.2)
 
-    def _post(self, command: str, title: str, what: str) -> None:
+    def _post(self, command: str, title: str, what: str, *more: str) -> None:
         # A probe that misses once (Wine starting it slowly, say) gets a few more tries.
         deadline = time.monotonic() + 5
-        while self.prefix.probe(command, title)[0] != 0:
+        while self.prefix.probe(command, title, *more)[0] != 0:
             if time.monotonic() > deadline or not self.running:
                 ended = "still runs" if self.running else f"had ended with exit code {self.process.returncode}"
                 raise HarnessError(f'no {what} "{title}"; the installer {ended}; logs in {self.logdir}')
@@ -390,6 +409,10 @@ class Installer:
 
     def press_ok(self, title: str = MESSAGE_TITLE) -> None:
         self._post("press-ok", title, "message box to press OK on:")
+
+    def click(self, control_id: int) -> None:
+        """Clicks an enabled button of the main window as a user would."""
+        self._post("click", MAIN_CAPTION, f"enabled button {control_id} in the window", str(control_id))
 
     def close(self, title: str = MAIN_CAPTION) -> None:
         self._post("close", title, "window to close:")

@@ -201,6 +201,20 @@ int PressOk(std::wstring_view title) {
   return ok ? Post(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok)) : Post(box, WM_CLOSE);
 }
 
+// As a user's click: the button presses itself and tells its parent. A disabled or hidden
+// button cannot be clicked, so it counts as not found.
+int Click(std::wstring_view title, const wchar_t* id) {
+  HWND main = FindTopLevel(title, false);
+  if (!main) return kNotFound;
+  const int wanted = static_cast<int>(std::wcstol(id, nullptr, 10));
+  for (HWND child : WindowsUnder(main)) {
+    if (::GetDlgCtrlID(child) == wanted && ::IsWindowVisible(child) && ::IsWindowEnabled(child)) {
+      return Post(child, BM_CLICK);
+    }
+  }
+  return kNotFound;
+}
+
 int Info(const std::wstring& out) {
   std::vector<std::string> windows;
   for (HWND window : WindowsUnder(nullptr)) {
@@ -258,10 +272,11 @@ int Run(int argc, wchar_t** argv) {
   if (command == L"msgbox" && argc == 4) return MessageBoxText(argv[2], argv[3]);
   if (command == L"press-ok" && argc == 3) return PressOk(argv[2]);
   if (command == L"close" && argc == 3) return Post(FindTopLevel(argv[2], false), WM_CLOSE);
+  if (command == L"click" && argc == 4) return Click(argv[2], argv[3]);
   if (command == L"info" && argc == 3) return Info(argv[2]);
   if (command == L"answer" && argc == 5) return Answer(argv[2], argv[3], argv[4]);
   std::fputs("usage: probe dump|msgbox TITLE OUTFILE | press-ok|close TITLE | info OUTFILE"
-             " | answer TITLE SECONDS OUTFILE\n", stderr);
+             " | click TITLE CONTROL-ID | answer TITLE SECONDS OUTFILE\n", stderr);
   return kFailed;
 }
 
