@@ -93,6 +93,11 @@ def close_to(colour, expected, tolerance: int = 0) -> bool:
     return all(abs(a - b) <= tolerance for a, b in zip(colour, expected))
 
 
+def text_pixels(counts: dict, colour, tolerance: int) -> int:
+    """How many of the counted pixels are the text's colour, within the tolerance."""
+    return sum(n for c, n in counts.items() if close_to(c, colour, tolerance))
+
+
 class Display:
     """A private Xvfb (`-displayfd` picks a free number and tells us when it is ready),
     or with `name` one that is already there (the demo on the user's screen)."""

@@ -7,7 +7,7 @@ import time
 
 import pytest
 
-from harness import SERVER_PATHS, close_to, wait_until
+from harness import SERVER_PATHS, close_to, text_pixels, wait_until
 from test_install import (BAR, COMCAT, FAILED, LABEL3, PANEL, PERCENT, POINTED, SCRIPTED, STATE_TEXT, registration,
                           registrations, scripted, state, temporaries)  # noqa: F401 (a fixture)
 
@@ -94,7 +94,7 @@ def test_live_progress_then_every_body_saved_exactly_with_or_without_a_length(ma
     text = first.control(STATE_TEXT)
     left, top = first.to_screen(text.left, text.top)
     ink = {c: n for c, n in shot.colours(left, top, left + text.width, top + text.height).items() if c != FORM_GREEN}
-    assert sum(ink.values()) >= 30 and close_to(max(ink, key=ink.get), NAVY, 16), "no state text drawn"
+    assert sum(ink.values()) >= 30 and text_pixels(ink, NAVY, 16) >= 10, "no state text drawn"
     drawn = [close_to(shot.pixel(*first.to_screen(21, y)), BAR_COLOUR, 8) for y in (233, 234, 246, 247)]
     assert drawn == [False, True, True, False], "the bar is not 13 pixels high from 234"
 

@@ -3,7 +3,7 @@ show the truth: the marker's copies in the ANSI code page, a missing drive, the 
 import time
 
 from harness import (BUILD, KEYED_EXE, MESSAGE_TITLE, PRIMARY_PORT, SECONDARY_PORT, close_to, gbk, on_z,
-                     require_free_ports, wait_until)
+                     require_free_ports, text_pixels, wait_until)
 from test_install import (BAR, CONTACT, EDITION, HEADER, INDEX_PATH, LOGO, NO_SERVER, NOTICE, PANEL, POINTED, SCRIPTED,
                           SERVER_LINK, SIGNATURE_PATH, START, STATE_TEXT, flip_byte, nginx_tree,
                           scripted)  # noqa: F401 (a fixture)
@@ -81,7 +81,8 @@ def test_the_window_as_designed_while_it_checks_and_closing_the_window_ends_it_a
         assert max(counts, key=counts.get) == background, f"background of {control_id}"
         ink = {colour: n for colour, n in counts.items() if colour != background}
         assert sum(ink.values()) >= 30, f"no text drawn in {control_id}"
-        assert close_to(max(ink, key=ink.get), text, 16 if text == WHITE else 32), f"text colour of {control_id}"
+        # Smoothed text blends into its background at the edges; its strokes are drawn in its colour.
+        assert text_pixels(ink, text, 16 if text == WHITE else 32) >= 10, f"text colour of {control_id}"
     assert len(colours(LOGO)) > 2, "the logo is not drawn"
 
 
