@@ -80,11 +80,16 @@ def build_presets() -> None:
         say(f"building the {preset} preset")
         log = LOGS / f"build-{preset}.log"
         with open(log, "wb") as out:
-            built = all(subprocess.run(command, cwd=REPO, stdout=out, stderr=out).returncode == 0
-                        for command in (["cmake", "--preset", preset], ["cmake", "--build", "--preset", preset]))
-        if not built:
-            print("\n".join(log.read_text(errors="replace").splitlines()[-30:]))
-            raise DemoError(f"the {preset} build failed")
+            for command in (["cmake", "--preset", preset], ["cmake", "--build", "--preset", preset]):
+                # Each build step's name as it starts ("[3/73] Building CXX object ..."); all of it in the log.
+                with subprocess.Popen(command, cwd=REPO, stdout=subprocess.PIPE, stderr=subprocess.STDOUT) as build:
+                    for line in build.stdout:
+                        out.write(line)
+                        if re.match(rb"\[\d+/\d+\] ", line):
+                            print("      " + line.decode(errors="replace").rstrip(), flush=True)
+                if build.returncode != 0:
+                    print("\n".join(log.read_text(errors="replace").splitlines()[-30:]))
+                    raise DemoError(f"the {preset} build failed")
 
 
 def publish_tree(work: Path) -> None:
