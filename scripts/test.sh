@@ -24,11 +24,16 @@ skip_reasons=()
 # Runs a step into its log; shows the log's end when it fails. With `live PATTERN` first,
 # the log's lines that match show as they come (a build's steps, say).
 step() {
-  local name=$1 pattern='^$' started=$SECONDS status
+  local name=$1 started=$SECONDS status=0
   shift
-  if [ "$1" = live ]; then pattern=$2; shift 2; fi
-  "$@" 2>&1 | tee "$logs/$name.log" | { grep --line-buffered -E "$pattern" || true; } | sed -u 's/^/        /'
-  status=${PIPESTATUS[0]}
+  if [ "$1" = live ]; then
+    local pattern=$2
+    shift 2
+    "$@" 2>&1 | tee "$logs/$name.log" | { grep --line-buffered -E "$pattern" || true; } | sed -u 's/^/        /'
+    status=${PIPESTATUS[0]}
+  else
+    "$@" >"$logs/$name.log" 2>&1 || status=$?
+  fi
   if [ "$status" -eq 0 ]; then
     echo "ok      $name ($((SECONDS - started)) s)"
     return 0
@@ -154,7 +159,7 @@ count_cases() {
   fi
   {
     read -r cases_passed cases_failed cases_skipped
-    while IFS= read -r line; do skip_reasons+=("$line"); done
+    while IFS= read -r line; do [ -z "$line" ] || skip_reasons+=("$line"); done
   } < <("$python" - "$junit" <<'PY'
 import sys
 import xml.etree.ElementTree as ET

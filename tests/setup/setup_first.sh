@@ -12,8 +12,8 @@ cd "$(dirname "$0")/../.."
 repo=$PWD
 
 if [ "${1:-}" != --inside ]; then
-  if ! unshare -m true 2>/dev/null; then
-    echo "skipped: no private mount namespace allowed here (needs root)"
+  if ! refusal=$(unshare -m true 2>&1); then
+    echo "no private mount namespace here (as in a chroot that is not a mount point, or without root): $refusal"
     exit 77
   fi
   # Removed from out here, once the namespace and its mounts of the stub are gone.
