@@ -206,7 +206,8 @@ std::vector<std::string> Check(const Request& request) {
 }
 
 std::vector<std::string> Publish(const Request& request) {
-  const fs::path out = fs::absolute(request.out).lexically_normal();
+  fs::path out = fs::absolute(request.out).lexically_normal();
+  if (out.filename().empty()) out = out.parent_path();  // "tree/": its folders go beside "tree", not inside
   fs::create_directories(out.parent_path());
   const fs::path staging = MakeOwnFolder(out, "publishing");
   fs::path previous;  // a folder of our own that takes the earlier tree until the new one is in place

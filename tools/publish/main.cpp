@@ -25,9 +25,10 @@ Lays out the download server's file tree for the online installer.
 
 constexpr char kHelpTail[] = R"(  --base ADDRESS    the address the files will be served from, as the
                     installer will join it with their paths, for example
-                    http://dl.example.com:8080 (16 to 49 characters, no "|";
-                    a trailing "/" gives "//" in every request, which nginx
-                    accepts)
+                    http://dl.example.com:8080 (16 to 49 characters, no "|"
+                    and no blank; a trailing "/" gives "//" in every
+                    request, which nginx accepts). The index names it: the
+                    installer uses the tree only from this address
   --serial N        this publication's serial number, 1 or more: raise it with
                     every publication (a date and time such as 202612071530
                     does that by itself). With --replace it must be above the
@@ -55,12 +56,14 @@ The tree holds every file under the path and ".txt" name the installer asks
 for (Soft/System/comcat.txt, ..., norq/Soft/norq_setup.txt), byte for byte,
 the tree's index norq/Soft/norq_index.txt (the product, ADDRESS, the serial,
 the expiry, and the SHA-256 and size of each file, which an installer built
-with the vendor's key checks against its signature norq/Soft/norq_index.sig), and the two pointer pages quindle_www.html and
-brisel_www.html whose body is ADDRESS. Serve the tree at ADDRESS, and each pointer page at the root of its
+with the vendor's key checks against its signature norq/Soft/norq_index.sig),
+and the two pointer pages quindle_www.html and brisel_www.html whose body is
+ADDRESS. Serve the tree at ADDRESS, and each pointer page at the root of its
 pointer host (the hosts the installer was built with).
 
 Nothing is written unless every check passes; the tree appears in DIR only
-when it is complete.
+when it is complete. Only folders made in the same run are removed, besides
+the earlier tree that --replace replaces. openssl is started without a shell.
 )";
 
 void PrintHelp(std::FILE* to) {
