@@ -19,5 +19,7 @@ file(WRITE "${OUT}"
 primary pointer host: ${PRIMARY}
 secondary pointer host: ${SECONDARY}
 index key SHA-256 (DER SubjectPublicKeyInfo): ${key_sha256}
+index product: ${PRODUCT}
+minimum index serial: ${MIN_SERIAL}
 unsigned exe SHA-256: ${exe_sha256}
 ")

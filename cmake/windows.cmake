@@ -48,16 +48,26 @@ target_compile_definitions(norq_win32 PRIVATE NORQ_NET_TIMEOUT_MS=${NORQ_NET_TIM
 set_source_files_properties(res/norq_installer.rc PROPERTIES
   OBJECT_DEPENDS "${NORQ_ART_DIR}/norq.ico;${NORQ_ART_DIR}/logo.bmp;${CMAKE_SOURCE_DIR}/res/norq_installer.manifest")
 
-# One installer program; `key_pem` is the index key compiled in, or empty.
-function(norq_add_installer target key_pem)
+# What every installer program shares, compiled once; each program adds only
+# src/trust/BuiltInKey.cpp, which holds what it trusts.
+add_library(norq_installer_objects OBJECT
+  src/ui/win32/main.cpp
+  src/ui/win32/MainWindow.cpp
+  src/ui/win32/ControlWindows.cpp
+)
+target_include_directories(norq_installer_objects PRIVATE ${NORQ_ART_DIR} ${NORQ_GENERATED_DIR} ${CMAKE_SOURCE_DIR}/res)
+target_link_libraries(norq_installer_objects PRIVATE norq_win32)
+
+# One installer program; `key_pem` is the index key compiled in, or empty, and
+# `min_serial` the lowest index serial it accepts.
+function(norq_add_installer target key_pem min_serial)
   add_executable(${target} WIN32
-    src/ui/win32/main.cpp
-    src/ui/win32/MainWindow.cpp
-    src/ui/win32/ControlWindows.cpp
+    $<TARGET_OBJECTS:norq_installer_objects>
     src/trust/BuiltInKey.cpp
     res/norq_installer.rc
   )
   add_dependencies(${target} norq_art)
+  target_compile_definitions(${target} PRIVATE NORQ_MIN_INDEX_SERIAL=${min_serial}ull)
   if(NOT key_pem STREQUAL "")
     target_compile_definitions(${target} PRIVATE "NORQ_INDEX_KEY_PEM=\"${key_pem}\"")
   endif()
@@ -74,11 +84,12 @@ function(norq_add_installer target key_pem)
   endif()
 endfunction()
 
-norq_add_installer(norq_installer "${NORQ_INDEX_KEY_PEM}")
+norq_add_installer(norq_installer "${NORQ_INDEX_KEY_PEM}" ${NORQ_MIN_INDEX_SERIAL})
 
 # The tests' own vendor: a key pair made once per build folder (never
-# committed), and the installer that trusts it. The end-to-end tests and the
-# demo sign the trees they publish with its private half.
+# committed), and the installers that trust it: one with the build's minimum
+# serial, and one whose minimum is one higher, which refuses a tree replayed
+# from before the latest publication.
 if(NORQ_TEST_INDEX_KEY)
   set(NORQ_TEST_KEY_DIR ${CMAKE_BINARY_DIR}/test-key)
   if(NOT EXISTS ${NORQ_TEST_KEY_DIR}/public.pem)
@@ -90,7 +101,9 @@ if(NORQ_TEST_INDEX_KEY)
                     COMMAND_ERROR_IS_FATAL ANY)
   endif()
   norq_read_index_key(${NORQ_TEST_KEY_DIR}/public.pem NORQ_TEST_KEY_PEM)
-  norq_add_installer(norq_installer_keyed "${NORQ_TEST_KEY_PEM}")
+  norq_add_installer(norq_installer_keyed "${NORQ_TEST_KEY_PEM}" ${NORQ_MIN_INDEX_SERIAL})
+  math(EXPR norq_next_serial "${NORQ_MIN_INDEX_SERIAL} + 1")
+  norq_add_installer(norq_installer_keyed_next "${NORQ_TEST_KEY_PEM}" ${norq_next_serial})
 endif()
 
 # What a vendor publishes beside the exe and anyone can check a download
@@ -106,6 +119,8 @@ add_custom_command(TARGET norq_installer POST_BUILD
     -DPRIMARY=${NORQ_PRIMARY_HOST}
     -DSECONDARY=${NORQ_SECONDARY_HOST}
     -DKEY=${NORQ_INDEX_KEY_FILE}
+    -DPRODUCT=${NORQ_PRODUCT_NAME}
+    -DMIN_SERIAL=${NORQ_MIN_INDEX_SERIAL}
     -P ${CMAKE_SOURCE_DIR}/cmake/release_notes.cmake
   VERBATIM)
 

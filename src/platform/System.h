@@ -74,6 +74,9 @@ class System {
   // checked with the system's own cryptography.
   virtual bool VerifySignature(const P256PublicKey& key, std::string_view message, const P256Signature& signature) = 0;
 
+  // This computer's clock: seconds since 1970-01-01 00:00:00 UTC.
+  virtual std::int64_t UtcNow() = 0;
+
   // Long loops on the window's thread call this often: it answers what other
   // programs send the window (cheaply, at most every few milliseconds) and
   // runs no event of the installer's own.

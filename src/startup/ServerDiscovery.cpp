@@ -1,8 +1,11 @@
 #include "startup/ServerDiscovery.h"
 
 #include "platform/TransferText.h"
+#include "platform/Url.h"
+#include "trust/IndexPolicy.h"
 #include "trust/Signature.h"
 #include "trust/TreeIndex.h"
+#include "trust/UtcTime.h"
 #include "ui/FrmUpdate.h"
 
 namespace norq {
@@ -43,7 +46,9 @@ bool FrmUpdate::DiscoverServer() {
 }
 
 // The index and its signature are fetched from the server the reply names,
-// joined as the downloads will be; nothing is kept unless both are sound.
+// joined as the downloads will be; nothing is kept unless both are sound and
+// the index names this product and that server as the requests will name it,
+// with a serial this build accepts, unexpired by this computer's clock.
 bool FrmUpdate::TrustServer(const std::wstring& serverUrl) {
   index_.clear();
   if (!indexKey_) return true;
@@ -60,10 +65,16 @@ bool FrmUpdate::TrustServer(const std::wstring& serverUrl) {
   const auto signature = DerToRawSignature(*der);
   if (!signature) return refuse(L"the signature is not a DER ECDSA signature");
   if (!sys_.VerifySignature(*indexKey_, *index, *signature)) return refuse(L"the index is not signed by the built-in key");
-  auto lines = ParseIndex(*index, ManifestServerPaths());
-  if (!lines) return refuse(L"the signed index does not list the manifest's files");
-  index_ = std::move(*lines);
-  sys_.Log(L"server " + serverUrl + L": its signed index verifies");
+  if (index->starts_with("norq-index 1\n")) {
+    return refuse(L"the signed index is of version 1, which names no product, base address, serial or expiry");
+  }
+  auto parsed = ParseIndex(*index, ManifestServerPaths());
+  if (!parsed) return refuse(L"the signed index is not a version 2 index listing the manifest's files");
+  const std::wstring why = IndexRefusal(parsed->header, policy_, RequestAddress(serverUrl), sys_.UtcNow());
+  if (!why.empty()) return refuse(why);
+  index_ = std::move(parsed->lines);
+  sys_.Log(L"server " + serverUrl + L": its signed index verifies, serial " + std::to_wstring(parsed->header.serial) +
+           L", valid until " + Widen(FormatUtcTime(parsed->header.expires).c_str()));
   return true;
 }
 

@@ -1,6 +1,7 @@
 #include "trust/TreeIndex.h"
 
 #include "install/Manifest.h"
+#include "trust/UtcTime.h"
 
 namespace norq {
 
@@ -26,15 +27,21 @@ std::optional<Sha256Digest> ParseDigest(std::string_view text) {
   return digest;
 }
 
-std::optional<std::uint64_t> ParseSize(std::string_view text) {
-  // An empty body is never accepted, so neither is a size of 0.
-  if (text.empty() || text.size() > 15 || text[0] == '0') return std::nullopt;
-  std::uint64_t size = 0;
+// A decimal of 1 to `maxDigits` digits without a leading zero (so never 0).
+std::optional<std::uint64_t> ParseDecimal(std::string_view text, std::size_t maxDigits) {
+  if (text.empty() || text.size() > maxDigits || text[0] == '0') return std::nullopt;
+  std::uint64_t value = 0;
   for (char c : text) {
     if (c < '0' || c > '9') return std::nullopt;
-    size = size * 10 + static_cast<std::uint64_t>(c - '0');
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
   }
-  if (size > kMaxIndexedSize) return std::nullopt;
+  return value;
+}
+
+std::optional<std::uint64_t> ParseSize(std::string_view text) {
+  // An empty body is never accepted, so neither is a size of 0.
+  const auto size = ParseDecimal(text, 15);
+  if (!size || *size > kMaxIndexedSize) return std::nullopt;
   return size;
 }
 
@@ -45,6 +52,31 @@ std::optional<std::string_view> NextLine(std::string_view& rest) {
   const std::string_view line = rest.substr(0, end);
   rest.remove_prefix(end + 1);
   return line;
+}
+
+// The value of the next line, which must be "<name> <value>".
+std::optional<std::string_view> NextField(std::string_view& rest, std::string_view name) {
+  const auto line = NextLine(rest);
+  if (!line || line->size() <= name.size() + 1 || line->substr(0, name.size()) != name || (*line)[name.size()] != ' ') {
+    return std::nullopt;
+  }
+  return line->substr(name.size() + 1);
+}
+
+std::optional<IndexHeader> ParseHeader(std::string_view& rest) {
+  const auto format = NextLine(rest);
+  if (!format || *format != kIndexFormat) return std::nullopt;
+  const auto product = NextField(rest, "product");
+  if (!product || !IsIndexProduct(*product)) return std::nullopt;
+  const auto base = NextField(rest, "base");
+  if (!base || !IsIndexBase(*base)) return std::nullopt;
+  const auto serialText = NextField(rest, "serial");
+  const auto serial = serialText ? ParseDecimal(*serialText, 18) : std::nullopt;
+  if (!serial) return std::nullopt;
+  const auto expiresText = NextField(rest, "expires");
+  const auto expires = expiresText ? ParseUtcTime(*expiresText) : std::nullopt;
+  if (!expires) return std::nullopt;
+  return IndexHeader{std::string(*product), std::string(*base), *serial, *expires};
 }
 
 std::optional<IndexLine> ParseLine(std::string_view line) {
@@ -69,17 +101,36 @@ std::string HexDigest(const Sha256Digest& digest) {
   return hex;
 }
 
-std::string FormatIndex(const std::vector<IndexLine>& lines) {
-  std::string text = std::string(kIndexFormat) + "\n";
+bool IsIndexProduct(std::string_view name) {
+  if (name.empty() || name.size() > 32) return false;
+  for (char c : name) {
+    const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                         c == '_' || c == '-';
+    if (!allowed) return false;
+  }
+  return true;
+}
+
+bool IsIndexBase(std::string_view base) {
+  if (base.empty() || base.size() > kMaxIndexBase) return false;
+  for (char c : base) {
+    if (c <= ' ' || c > '~' || c == '|') return false;
+  }
+  return true;
+}
+
+std::string FormatIndex(const IndexHeader& header, const std::vector<IndexLine>& lines) {
+  std::string text = std::string(kIndexFormat) + "\nproduct " + header.product + "\nbase " + header.base + "\nserial " +
+                     std::to_string(header.serial) + "\nexpires " + FormatUtcTime(header.expires) + "\n";
   for (const auto& line : lines) text += HexDigest(line.sha256) + " " + std::to_string(line.size) + " " + line.path + "\n";
   return text;
 }
 
-std::optional<std::vector<IndexLine>> ParseIndex(std::string_view bytes, const std::vector<std::string>& paths) {
+std::optional<TreeIndex> ParseIndex(std::string_view bytes, const std::vector<std::string>& paths) {
   if (bytes.size() > kMaxIndexBytes) return std::nullopt;
   std::string_view rest = bytes;
-  const auto format = NextLine(rest);
-  if (!format || *format != kIndexFormat) return std::nullopt;
+  auto header = ParseHeader(rest);
+  if (!header) return std::nullopt;
   std::vector<IndexLine> lines;
   for (const auto& path : paths) {
     const auto text = NextLine(rest);
@@ -91,7 +142,7 @@ std::optional<std::vector<IndexLine>> ParseIndex(std::string_view bytes, const s
     lines.push_back(std::move(*line));
   }
   if (!rest.empty()) return std::nullopt;
-  return lines;
+  return TreeIndex{std::move(*header), std::move(lines)};
 }
 
 std::vector<std::string> ManifestServerPaths() {

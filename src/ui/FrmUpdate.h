@@ -9,6 +9,7 @@
 
 #include "platform/Inet.h"
 #include "platform/System.h"
+#include "trust/IndexPolicy.h"
 #include "trust/Signature.h"
 #include "trust/TreeIndex.h"
 #include "ui/Controls.h"
@@ -17,10 +18,11 @@ namespace norq {
 
 class FrmUpdate {
  public:
-  // With a key, only a server whose tree index the key signed is used, and
-  // every body is checked against that index.
+  // With a key, only a server whose tree index the key signed, for the
+  // policy's product and the server's own address, recent and unexpired, is
+  // used, and every body is checked against that index.
   FrmUpdate(System& system, Inet& inet1, Inet& inet2,
-            std::optional<P256PublicKey> indexKey = BuiltInIndexKey());
+            std::optional<P256PublicKey> indexKey = BuiltInIndexKey(), IndexPolicy policy = BuiltInIndexPolicy());
   FrmUpdate(const FrmUpdate&) = delete;
   FrmUpdate& operator=(const FrmUpdate&) = delete;
 
@@ -71,6 +73,7 @@ class FrmUpdate {
   Inet& inet2_;
   Controls ui_;
   std::optional<P256PublicKey> indexKey_;
+  IndexPolicy policy_;
   std::vector<IndexLine> index_;  // the verified index of the server used, in manifest order
   std::uint64_t shownBytes_ = 0;  // the count the bar and percentage show
 };

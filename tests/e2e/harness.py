@@ -35,6 +35,8 @@ else:
 INSTALLER_EXE = BUILD / "norq_installer.exe"
 # The same installer built with the tests' own index key (build/win64/test-key).
 KEYED_EXE = BUILD / "norq_installer_keyed.exe"
+# ... and with a minimum index serial one above the build's own (2 in the test builds).
+KEYED_NEXT_EXE = BUILD / "norq_installer_keyed_next.exe"
 TEST_KEY = BUILD / "test-key" / "private.pem"
 PROBE_EXE = BUILD / "norq_probe.exe"
 PUBLISH = REPO / "build" / "native" / "norq-publish"

@@ -107,11 +107,13 @@ class ScriptedServer:
         self.server.server_close()
 
 
-def publish(components: Path, base: str, out: Path) -> str:
+def publish(components: Path, base: str, out: Path, *options: str) -> str:
     """Lays out a server tree with the vendor's own tool, its index signed with the tests' key;
-    returns what the tool printed (the paths it wrote)."""
+    returns what the tool printed (the paths it wrote). Unless `options` give one, the serial is
+    the time in microseconds: above that of any tree published before, as a vendor's must be."""
+    serial = [] if "--serial" in options else ["--serial", str(time.time_ns() // 1000)]
     result = subprocess.run([str(PUBLISH), "--components", str(components), "--base", base, "--out", str(out),
-                             "--replace", "--sign", str(TEST_KEY)], capture_output=True, text=True)
+                             "--replace", "--sign", str(TEST_KEY), *serial, *options], capture_output=True, text=True)
     if result.returncode != 0:
         raise HarnessError(f"norq-publish failed: {result.stderr}")
     return result.stdout

@@ -1,15 +1,84 @@
-"""Trust: the keyed installer saves only bodies that match their index line; cmd.exe starts in the
-system folder, a DLL planted beside the installer never loads, a redirect from https to http is refused."""
+"""Trust: the keyed installer uses only a server whose signed index names this product and that
+server, recent and unexpired, and saves only bodies that match their index line; cmd.exe starts in
+the system folder, a DLL planted beside the installer never loads, a redirect from https to http is
+refused."""
+import datetime
+import re
 import shutil
 import subprocess
 from pathlib import Path
 
 import pytest
 
-from harness import BUILD, COMPONENTS, INSTALL_FOLDER, KEYED_EXE, SERVER_PATHS, WINE, wait_until
-from servers import NginxSite
-from test_install import (COMCAT, FAILED, INDEX_PATH, PROOF_DIR, SCRIPTED, SETUP_PATH, SIGNATURE_PATH, SYSTEM_DIR,
-                          flip_byte, install_dir, nginx_tree, registration, scripted, state, temporaries)  # noqa: F401
+from harness import BUILD, COMPONENTS, INSTALL_FOLDER, KEYED_EXE, KEYED_NEXT_EXE, SERVER_PATHS, TEST_KEY, WINE, wait_until
+from servers import NginxSite, publish
+from test_install import (BASE, COMCAT, FAILED, INDEX_PATH, NO_SERVER, PROOF_DIR, SCRIPTED, SETUP_PATH, SIGNATURE_PATH,
+                          START, SYSTEM_DIR, flip_byte, install_dir, nginx_tree, registration, scripted, state,
+                          temporaries)  # noqa: F401
+
+EXPIRED = "2020-01-01T00:00:00Z"
+MARKERS = (r"C:\norq_url.dat", r"D:\norq_url.dat")
+
+
+def expire(tree: Path) -> None:
+    """The tree's index with an expiry long past, signed with the vendor's key as it was then."""
+    index, signature = tree / INDEX_PATH[1:], tree / SIGNATURE_PATH[1:]
+    index.write_bytes(re.sub(rb"(?m)^expires .*$", f"expires {EXPIRED}".encode(), index.read_bytes()))
+    subprocess.run(["openssl", "dgst", "-sha256", "-sign", TEST_KEY, "-out", signature, index], check=True)
+
+
+def mirror(scripted, tree: Path):
+    """A host of someone else's on the primary pointer port: its page names itself, and it serves
+    the index of `tree` with the vendor's signature."""
+    served = {path: {"body_hex": (tree / path[1:]).read_bytes().hex()} for path in (INDEX_PATH, SIGNATURE_PATH)}
+    return scripted({"/quindle_www.html": {"body": SCRIPTED}, **served})
+
+
+def refusals(machine) -> list[str]:
+    """Why the support log says each server was not used."""
+    return [line.split("] ", 1)[1] for line in machine.prefix.support_log().splitlines() if " not used: " in line]
+
+
+def test_an_index_for_another_product_or_expired_is_refused_like_a_bad_signature(machine, sources, scripted):
+    other = machine.workdir / "other"
+    publish(sources, SCRIPTED, other, "--product", "other")
+    mirror(scripted, other)
+    with nginx_tree(machine, sources, edit=expire, primary=18090) as site:
+        app = machine.launch(exe=KEYED_EXE)
+        assert app.wait_message_box().text == NO_SERVER
+        assert site.paths() == ["/brisel_www.html", INDEX_PATH, SIGNATURE_PATH]
+        app.press_ok()
+        assert app.wait_exit(10) == 0
+    product, expired = refusals(machine)
+    assert product == f'server {SCRIPTED} not used: the index is for the product "other", this installer is for "norq"'
+    # Both dates, so that support sees at once whether the tree or the user's clock is wrong.
+    clock = re.fullmatch(rf"server {BASE} not used: the index expired at {EXPIRED}; this computer's clock says (.*)",
+                         expired)
+    assert clock, expired
+    said = datetime.datetime.strptime(clock[1], "%Y-%m-%dT%H:%M:%SZ").replace(tzinfo=datetime.timezone.utc)
+    assert abs(said - datetime.datetime.now(datetime.timezone.utc)) < datetime.timedelta(minutes=5)
+    assert not any(machine.file(marker).exists() for marker in MARKERS)
+
+
+@pytest.mark.parametrize("exe", [KEYED_EXE, KEYED_NEXT_EXE], ids=["mirrored-on-another-host", "replayed-older-serial"])
+def test_a_signed_tree_from_another_host_or_older_than_the_build_is_refused_and_the_secondary_used(
+        machine, sources, scripted, exe):
+    with nginx_tree(machine, sources, primary=18090) as site:
+        if exe == KEYED_EXE:  # the current tree, signed for BASE, served by a host of its own
+            mirror(scripted, machine.workdir / "tree")
+            why = f'the index is for the base address "{BASE}", not "{SCRIPTED}"'
+        else:  # an older tree the vendor signed for that host, below the newer build's minimum
+            publish(sources, SCRIPTED, machine.workdir / "old", "--serial", "1")
+            mirror(scripted, machine.workdir / "old")
+            why = "the index's serial 1 is below this installer's minimum 2"
+        app = machine.launch(exe=exe)
+        wait_until(lambda: state(app, START) == "开始安装", 20, "the start button")
+        assert site.paths() == ["/brisel_www.html", INDEX_PATH, SIGNATURE_PATH]
+        app.close()
+        assert app.wait_exit(10) == 0
+    assert refusals(machine) == [f"server {SCRIPTED} not used: {why}"]
+    # The markers name only the server whose index the vendor signed for it.
+    assert [machine.file(marker).read_bytes() for marker in MARKERS] == [BASE.encode() + b"\r\n"] * 2
 
 
 @pytest.fixture

@@ -56,6 +56,8 @@ def test_the_notes_name_version_hosts_key_and_exe_as_the_exe_holds_them():
     expected = (output("sha256sum", input=output("openssl", "pkey", "-pubin", "-in", key, "-outform", "DER"))
                 .split()[0].decode() if key else "none (unsigned tree allowed)")
     assert found["index key SHA-256 (DER SubjectPublicKeyInfo)"] == expected
+    assert found["index product"] == cached("NORQ_PRODUCT_NAME")
+    assert found["minimum index serial"] == cached("NORQ_MIN_INDEX_SERIAL")
     assert found["unsigned exe SHA-256"] == sha256(EXE)
 
 

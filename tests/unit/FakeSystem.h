@@ -70,6 +70,7 @@ class FakeSystem : public System {
     return key == trustedKey && std::all_of(signature.begin(), signature.end(),
                                             [&](std::uint8_t byte) { return byte == SignatureByte(message); });
   }
+  std::int64_t UtcNow() override { return now; }
   void KeepAnswering() override { ++keepAnswering; }
   void Log(const std::wstring& line) noexcept override { supportLog.push_back(line); }
   int MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) override {
@@ -92,6 +93,7 @@ class FakeSystem : public System {
   std::function<bool()> formShown;  // set by the test to report the window's state
   std::vector<std::wstring> log;    // messages, commands, launches, in order
   P256PublicKey trustedKey{1};
+  std::int64_t now = 1'796'688'000;  // 2026-12-08T00:00:00Z
   std::vector<std::wstring> supportLog;
   int keepAnswering = 0;
 };

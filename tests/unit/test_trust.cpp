@@ -6,7 +6,9 @@
 #include "platform/Url.h"
 #include "trust/BodyCheck.h"
 #include "trust/Signature.h"
+#include "trust/IndexPolicy.h"
 #include "trust/TreeIndex.h"
+#include "trust/UtcTime.h"
 
 namespace norq::test {
 
@@ -18,14 +20,25 @@ std::string Hex(std::string_view hex) {
   return bytes;
 }
 
-// A well-formed index of the manifest: line n has digest bytes n and size n + 1.
-std::string GoodIndex() {
+constexpr std::int64_t kExpiry = 1'796'774'400;  // 2026-12-09T00:00:00Z, a day after the fake clock's now
+
+// A well-formed index of the manifest for `base`: line n has digest bytes n and size n + 1.
+std::string GoodIndex(std::string base = "http://dl.example.test:8080", std::uint64_t serial = 5,
+                      std::int64_t expires = kExpiry, std::string product = NORQ_PRODUCT_NAME) {
   std::vector<IndexLine> lines;
   for (const auto& path : ManifestServerPaths()) {
     lines.push_back({{}, lines.size() + 1, path});
     lines.back().sha256.fill(static_cast<std::uint8_t>(lines.size() - 1));
   }
-  return FormatIndex(lines);
+  return FormatIndex({std::move(product), std::move(base), serial, expires}, lines);
+}
+
+// `text` with its line `line` (from 0) replaced; an empty `replacement` with its LF drops it.
+std::string WithLine(std::string text, std::size_t line, const std::string& replacement, bool drop = false) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < line; ++i) start = text.find('\n', start) + 1;
+  const std::size_t end = text.find('\n', start);
+  return text.replace(start, end - start + (drop ? 1 : 0), replacement);
 }
 
 }  // namespace
@@ -34,34 +47,102 @@ TEST(TreeIndex, OnlyTheExactFormatListingTheManifestInOrderIsRead) {
   const std::string good = GoodIndex();
   const auto parsed = ParseIndex(good, ManifestServerPaths());
   ASSERT_TRUE(parsed);
-  EXPECT_EQ(parsed->at(3).size, 4u);
-  EXPECT_EQ(parsed->at(9).path, "/norq/Soft/norq_setup.txt");
-  EXPECT_EQ(good.substr(0, 13 + 65), "norq-index 1\n" + std::string(64, '0') + " ");
+  EXPECT_EQ(parsed->lines.at(3).size, 4u);
+  EXPECT_EQ(parsed->lines.at(9).path, "/norq/Soft/norq_setup.txt");
+  EXPECT_EQ(parsed->header.product, "norq");
+  EXPECT_EQ(parsed->header.base, "http://dl.example.test:8080");
+  EXPECT_EQ(parsed->header.serial, 5u);
+  EXPECT_EQ(parsed->header.expires, kExpiry);
+  const std::string head =
+      "norq-index 2\nproduct norq\nbase http://dl.example.test:8080\nserial 5\nexpires 2026-12-09T00:00:00Z\n";
+  ASSERT_EQ(good.substr(0, head.size() + 65), head + std::string(64, '0') + " ");
 
-  auto with = [&](std::size_t line, const std::string& replacement) {
-    std::string text = good;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < line; ++i) start = text.find('\n', start) + 1;
-    return text.replace(start, text.find('\n', start) - start, replacement);
-  };
-  const std::string line1 = good.substr(13, good.find('\n', 13) - 13), zeros(64, '0');
+  const std::size_t first = head.size();  // where the entry lines begin
+  const std::string line1 = good.substr(first, good.find('\n', first) - first), zeros(64, '0');
   auto replaced = [&](const std::string& from, const std::string& to) {
     std::string text = line1;
-    return with(1, text.replace(text.find(from), from.size(), to));
+    return WithLine(good, 5, text.replace(text.find(from), from.size(), to));
   };
   std::string crlf;
   for (char c : good) crlf += c == '\n' ? "\r\n" : std::string(1, c);
+  const std::string product = "product norq", base = "base http://dl.example.test:8080", serial = "serial 5",
+                    expires = "expires 2026-12-09T00:00:00Z";
   const std::string refused[] = {
-      "", with(0, "norq-index 2"), crlf, good.substr(0, good.size() - 1), good + "\n", good + line1 + "\n",
-      with(10, "").substr(0, with(10, "").size() - 1),  // a line missing
-      with(2, line1),                                   // a line repeated in place of another
-      replaced("/Soft/System/comcat.txt", "/Soft/System/other.txt"), with(1, line1 + " "),
+      "", WithLine(good, 0, "norq-index 1"), WithLine(good, 0, "norq-index 3"), crlf, good.substr(0, good.size() - 1),
+      good + "\n", good + line1 + "\n",
+      // Each header field missing, repeated, out of order, and wrong.
+      WithLine(good, 1, "", true), WithLine(good, 2, "", true), WithLine(good, 3, "", true), WithLine(good, 4, "", true),
+      WithLine(good, 2, product), WithLine(good, 3, base), WithLine(good, 4, serial), WithLine(good, 5, expires),
+      WithLine(WithLine(good, 1, base), 2, product), WithLine(WithLine(good, 3, expires), 4, serial),
+      WithLine(good, 1, "product"), WithLine(good, 1, "product "), WithLine(good, 1, "product  norq"),
+      WithLine(good, 1, "product norq "), WithLine(good, 1, "Product norq"), WithLine(good, 1, "product no rq"),
+      WithLine(good, 1, "product " + std::string(33, 'n')), WithLine(good, 1, "product n\xc3\xb6rq"),
+      WithLine(good, 2, "base "), WithLine(good, 2, "base http://a b.test:8080"), WithLine(good, 2, "base http://a|b.test"),
+      WithLine(good, 2, "base http://a\x7f.test"), WithLine(good, 2, "base http://" + std::string(43, 'a')),
+      WithLine(good, 3, "serial 0"), WithLine(good, 3, "serial 05"), WithLine(good, 3, "serial -5"),
+      WithLine(good, 3, "serial +5"), WithLine(good, 3, "serial 5 "), WithLine(good, 3, "serial 1000000000000000000"),
+      WithLine(good, 4, "expires 2026-12-09 00:00:00Z"), WithLine(good, 4, "expires 2026-12-09T00:00:00"),
+      WithLine(good, 4, "expires 2026-13-09T00:00:00Z"), WithLine(good, 4, "expires 1796774400"),
+      // The entry lines, as before.
+      WithLine(good, 14, "", true),  // a line missing
+      WithLine(good, 6, line1),      // a line repeated in place of another
+      replaced("/Soft/System/comcat.txt", "/Soft/System/other.txt"), WithLine(good, 5, line1 + " "),
       replaced(zeros, zeros.substr(1) + "A"), replaced(zeros, zeros.substr(1)),  // upper-case hex, a short digest
       replaced(" 1 ", "  1 "), replaced(" 1 ", " 01 "), replaced(" 1 ", " 0 "), replaced(" 1 ", " +1 "),
       replaced(" 1 ", " 99999999999999999999 "),  // beyond any component
       replaced("/Soft/System/comcat.txt", "/Soft/System/comcat.txt" + std::string(9000, 'x')),
   };
   for (const auto& text : refused) EXPECT_FALSE(ParseIndex(text, ManifestServerPaths())) << text.substr(0, 200);
+  // The longest base a pointer page can name, and the largest serial, are read.
+  const auto longest = ParseIndex(GoodIndex("https://" + std::string(41, 'a'), kMaxIndexSerial), ManifestServerPaths());
+  ASSERT_TRUE(longest);
+  EXPECT_EQ(longest->header.serial, 999'999'999'999'999'999u);
+}
+
+TEST(UtcTime, RealDatesAndTimesOnlyInTheirOneForm) {
+  const struct { const char* text; std::int64_t seconds; } times[] = {
+      {"1970-01-01T00:00:00Z", 0},           {"2000-02-29T12:34:56Z", 951'827'696},
+      {"2026-12-09T00:00:00Z", kExpiry},     {"2038-01-19T03:14:08Z", 2'147'483'648},
+      {"2100-03-01T00:00:00Z", 4'107'542'400}, {"9999-12-31T23:59:59Z", kLatestUtcTime},
+  };
+  for (const auto& t : times) {
+    EXPECT_EQ(ParseUtcTime(t.text), t.seconds) << t.text;
+    EXPECT_EQ(FormatUtcTime(t.seconds), t.text);
+  }
+  for (const char* bad : {"1969-12-31T23:59:59Z", "2026-02-29T00:00:00Z", "2100-02-29T00:00:00Z", "2026-04-31T00:00:00Z",
+                          "2026-00-10T00:00:00Z", "2026-12-00T00:00:00Z", "2026-12-09T24:00:00Z", "2026-12-09T23:60:00Z",
+                          "2026-12-09T23:59:60Z", "2026-12-09t00:00:00Z", "2026-12-09T00:00:00z", "2026-12-9T00:00:00Z",
+                          "+026-12-09T00:00:00Z", "2026-12-09T00:00:00.0Z", ""}) {
+    EXPECT_FALSE(ParseUtcTime(bad)) << bad;
+  }
+  // 2026-12-08 00:00:00 UTC as Windows counts it, in 100 ns units from 1601.
+  EXPECT_EQ(SecondsFromFileTime(134'411'616'000'000'000 + 9'999'999), 1'796'688'000);
+}
+
+TEST(IndexPolicy, AnIndexForAnotherProductBaseOrAnOlderOrExpiredTreeIsRefused) {
+  const IndexHeader header{"norq", "http://dl.example.test:8080", 5, kExpiry};
+  const IndexPolicy policy{"norq", 5};
+  const std::wstring base = L"http://dl.example.test:8080";
+  const struct { IndexHeader header; IndexPolicy policy; std::wstring requested; std::int64_t now; std::wstring why; } cases[] = {
+      {header, policy, base, kExpiry - 1, L""},  // the last second it holds, at the lowest serial accepted
+      {header, {"norq", 1}, RequestAddress(base + L"\r\n"), 0, L""},  // as the installer requests the reply
+      {{"other", header.base, 5, kExpiry}, policy, base, 0,
+       L"the index is for the product \"other\", this installer is for \"norq\""},
+      {{"Norq", header.base, 5, kExpiry}, policy, base, 0,
+       L"the index is for the product \"Norq\", this installer is for \"norq\""},
+      {header, policy, L"http://mirror.example.test", 0,
+       L"the index is for the base address \"http://dl.example.test:8080\", not \"http://mirror.example.test\""},
+      {header, policy, base + L"/", 0,
+       L"the index is for the base address \"http://dl.example.test:8080\", not \"http://dl.example.test:8080/\""},
+      {header, policy, base + L"\r\n", 0,  // a reply not cleaned as requests are
+       L"the index is for the base address \"http://dl.example.test:8080\", not \"http://dl.example.test:8080\r\n\""},
+      {header, {"norq", 6}, base, 0, L"the index's serial 5 is below this installer's minimum 6"},
+      {header, policy, base, kExpiry,
+       L"the index expired at 2026-12-09T00:00:00Z; this computer's clock says 2026-12-09T00:00:00Z"},
+      {header, policy, base, 2'000'000'000,
+       L"the index expired at 2026-12-09T00:00:00Z; this computer's clock says 2033-05-18T03:33:20Z"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IndexRefusal(c.header, c.policy, c.requested, c.now), c.why) << c.why;
 }
 
 TEST(Signature, DerFromOpensslBecomesRawRAndS) {
@@ -144,7 +225,8 @@ class KeyedStartup : public FormTest {
     Publish(kServer);
     Publish(kSecondServer);
   }
-  void Publish(const std::wstring& server, std::string index = GoodIndex()) {
+  void Publish(const std::wstring& server, std::string index = {}) {
+    if (index.empty()) index = GoodIndex(std::string(server.begin(), server.end()));
     const std::string r = Hex("0220") + std::string(32, static_cast<char>(FakeSystem::SignatureByte(index)));
     inet2.files[server + L"/norq/Soft/norq_index.sig"] = Hex("3044") + r + r;
     inet2.files[server + L"/norq/Soft/norq_index.txt"] = std::move(index);
@@ -168,21 +250,38 @@ TEST_F(KeyedStartup, ASignedIndexPinsEveryBody) {
 }
 
 TEST_F(KeyedStartup, AServerWhoseIndexFailsIsAFailedPage) {
-  const std::function<void()> spoilers[] = {
-      [&] { inet2.files.erase(index); },
-      [&] { inet2.files.erase(signature); },
-      [&] { inet2.files[index] += "x"; },  // changed after signing
-      [&] { inet2.files[signature] = std::string(64, static_cast<char>(FakeSystem::SignatureByte(inet2.files[index]))); },
-      [&] { Publish(kServer, GoodIndex() + "\n"); },  // signed but malformed
+  const std::string v1 = "norq-index 1\n" + GoodIndex().substr(GoodIndex().find("expires ") + 29);
+  const struct { std::function<void()> spoil; std::wstring logged; } spoilers[] = {
+      {[&] { inet2.files.erase(index); }, L"no index"},
+      {[&] { inet2.files.erase(signature); }, L"no signature"},
+      {[&] { inet2.files[index] += "x"; }, L"not signed by the built-in key"},  // changed after signing
+      {[&] { inet2.files[signature] = std::string(64, static_cast<char>(FakeSystem::SignatureByte(inet2.files[index]))); },
+       L"not a DER ECDSA signature"},
+      {[&] { Publish(kServer, GoodIndex() + "\n"); }, L"not a version 2 index"},  // signed but malformed
+      {[&] { Publish(kServer, v1); }, L"of version 1"},
+      // Signed, but for another product, another server (a mirror of the second one's tree), an
+      // older tree than this build accepts, or expired by this computer's clock.
+      {[&] { Publish(kServer, GoodIndex("http://dl.example.test:8080", 5, kExpiry, "other")); }, L"the product \"other\""},
+      {[&] { Publish(kServer, inet2.files[std::wstring(kSecondServer) + L"/norq/Soft/norq_index.txt"]); },
+       L"the base address \"http://dl2.example.test:8080\""},
+      {[&] { Publish(kServer, GoodIndex("http://dl.example.test:8080", 4)); }, L"serial 4 is below this installer's minimum 5"},
+      {[&] { Publish(kServer, GoodIndex("http://dl.example.test:8080", 5, sys.now)); },
+       L"expired at 2026-12-08T00:00:00Z; this computer's clock says 2026-12-08T00:00:00Z"},
   };
-  for (const auto& spoil : spoilers) {
+  for (const auto& [spoil, logged] : spoilers) {
     Publish(kServer);
     spoil();
-    FrmUpdate keyed(sys, inet1, inet2, sys.trustedKey);
+    sys.supportLog.clear();
+    FrmUpdate keyed(sys, inet1, inet2, sys.trustedKey, IndexPolicy{NORQ_PRODUCT_NAME, 5});
     EXPECT_FALSE(Ends([&] { keyed.Form_Load(); }));
     EXPECT_EQ(keyed.ServerUrl(), kSecondServer);
     EXPECT_EQ(sys.files[L"C:\\norq_url.dat"].text, std::wstring(kSecondServer) + L"\r\n");
     sys.files.erase(L"C:\\norq_url.dat");
+    const auto refused = std::find_if(sys.supportLog.begin(), sys.supportLog.end(), [](const std::wstring& line) {
+      return line.starts_with(std::wstring(L"server ") + kServer + L" not used: ");
+    });
+    ASSERT_NE(refused, sys.supportLog.end()) << logged;
+    EXPECT_NE(refused->find(logged), std::wstring::npos) << *refused;
   }
   // Neither server's index is signed by the installer's key: no server at all.
   FrmUpdate keyed(sys, inet1, inet2, P256PublicKey{9});

@@ -1,16 +1,19 @@
 #include "tools/publish/Publish.h"
 
 #include <fstream>
+#include <iterator>
+#include <random>
 #include <set>
 #include <stdexcept>
 #include <system_error>
 
-#include <cstdlib>
-
 #include "install/Manifest.h"
+#include "platform/Url.h"
 #include "startup/ServerDiscovery.h"
+#include "tools/publish/RunProgram.h"
 #include "tools/publish/Sha256.h"
 #include "trust/BodyCheck.h"
+#include "trust/UtcTime.h"
 
 namespace fs = std::filesystem;
 
@@ -56,15 +59,68 @@ std::string Refusal(const fs::path& file, const std::string& name) {
   return "not a Windows program: " + name + " (the installer refuses a body for this name that does not begin with \"MZ\")";
 }
 
+// Both paths absolute, so that neither can be read as an option.
 void Sign(const fs::path& key, const fs::path& index, const fs::path& signature) {
-  const std::string command = "openssl dgst -sha256 -sign \"" + key.string() + "\" -out \"" + signature.string() +
-                              "\" \"" + index.string() + "\"";
-  if (std::system(command.c_str()) != 0) throw std::runtime_error("openssl could not sign the index with " + key.string());
+  if (RunProgram({"openssl", "dgst", "-sha256", "-sign", key, "-out", signature, index}) != 0) {
+    throw std::runtime_error("openssl could not sign the index with " + key.string());
+  }
 }
+
+std::string ReadText(const fs::path& from) {
+  std::ifstream file(from, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), {}};
+}
+
+// Every path Publish writes, relative to the tree, folders included.
+std::set<fs::path> TreePaths() {
+  std::set<fs::path> paths;
+  auto add = [&](const fs::path& file) {
+    for (fs::path at = file; !at.empty(); at = at.parent_path()) paths.insert(at);
+  };
+  for (const auto& [name, path] : TreeLayout()) add(path);
+  add(std::string(kIndexServerPath).substr(1));
+  add(std::string(kSignatureServerPath).substr(1));
+  for (const char* page : kPointerPages) add(page);
+  return paths;
+}
+
+// A new, empty folder beside `near`, made by this call and so ours to remove:
+// a folder of that kind left by anyone else (an earlier run included) is
+// never taken over.
+fs::path MakeOwnFolder(const fs::path& near, const std::string& purpose) {
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path folder = near.parent_path() / (near.filename().string() + "." + purpose + "-" + std::to_string(random()));
+    if (fs::create_directory(folder)) return folder;
+  }
+  throw std::runtime_error("cannot make a folder of its own beside " + near.string());
+}
+
+std::string Narrow(const std::wstring& ascii) { return std::string(ascii.begin(), ascii.end()); }
 
 }  // namespace
 
-std::string MakeIndex(const fs::path& tree) {
+IndexHeader MakeHeader(const Request& request) {
+  const std::wstring base(request.baseAddress.begin(), request.baseAddress.end());
+  return {request.product, Narrow(RequestAddress(base)), request.serial,
+          request.now + std::int64_t{request.validDays} * 86400};
+}
+
+bool LooksLikeTree(const fs::path& folder) {
+  std::error_code error;
+  if (!fs::is_directory(fs::symlink_status(folder, error))) return false;
+  if (!fs::is_regular_file(fs::symlink_status(folder / std::string(kIndexServerPath).substr(1), error))) return false;
+  const auto expected = TreePaths();
+  for (fs::recursive_directory_iterator it(folder, error), end; it != end; it.increment(error)) {
+    if (error) return false;
+    const auto status = it->symlink_status(error);
+    if (!fs::is_regular_file(status) && !fs::is_directory(status)) return false;
+    if (!expected.count(fs::relative(it->path(), folder, error))) return false;
+  }
+  return !error;
+}
+
+std::string MakeIndex(const fs::path& tree, const IndexHeader& header) {
   std::vector<IndexLine> lines;
   const auto paths = ManifestServerPaths();
   const auto layout = TreeLayout();
@@ -74,7 +130,7 @@ std::string MakeIndex(const fs::path& tree) {
     line.path = paths[i];
     lines.push_back(std::move(line));
   }
-  return FormatIndex(lines);
+  return FormatIndex(header, lines);
 }
 
 std::vector<std::pair<std::string, std::string>> TreeLayout() {
@@ -97,6 +153,19 @@ std::vector<std::string> Check(const Request& request) {
   if (base.rfind("http://", 0) != 0 && base.rfind("https://", 0) != 0) {
     problems.push_back("the base address must begin with http:// or https://");
   }
+  if (IsAscii(base) && !IsIndexBase(MakeHeader(request).base)) {
+    problems.push_back("the base address must not hold a blank");
+  }
+  if (!IsIndexProduct(request.product)) {
+    problems.push_back("the product name is 1 to 32 letters, digits, \".\", \"_\" or \"-\": \"" + request.product + "\"");
+  }
+  if (request.serial < 1 || request.serial > kMaxIndexSerial) {
+    problems.push_back("--serial is a number from 1 to " + std::to_string(kMaxIndexSerial));
+  }
+  if (request.validDays < 1 || request.validDays > kMaxValidDays ||
+      MakeHeader(request).expires > kLatestUtcTime || request.now < 0) {
+    problems.push_back("--valid-days is a number from 1 to " + std::to_string(kMaxValidDays));
+  }
 
   std::error_code error;
   if (!fs::is_directory(request.components, error)) {
@@ -115,25 +184,33 @@ std::vector<std::string> Check(const Request& request) {
     }
   }
 
-  if (!request.signKey.empty()) {
-    if (!fs::is_regular_file(request.signKey, error)) problems.push_back("no key file at " + request.signKey.string());
-    if (request.signKey.string().find('"') != std::string::npos || request.out.string().find('"') != std::string::npos) {
-      problems.push_back("the key and output paths must not hold a '\"' when signing");
-    }
+  if (!request.signKey.empty() && !fs::is_regular_file(request.signKey, error)) {
+    problems.push_back("no key file at " + request.signKey.string());
   }
-  if (fs::exists(request.out, error) && !request.replace &&
-      (!fs::is_directory(request.out, error) || !fs::is_empty(request.out, error))) {
-    problems.push_back("the output folder " + request.out.string() + " is not empty (use --replace to replace it)");
+  const bool present = fs::exists(fs::symlink_status(request.out, error));
+  const bool empty = fs::is_directory(fs::symlink_status(request.out, error)) && fs::is_empty(request.out, error);
+  if (present && !empty) {
+    if (!request.replace) {
+      problems.push_back("the output folder " + request.out.string() + " is not empty (use --replace to replace it)");
+    } else if (!LooksLikeTree(request.out)) {
+      problems.push_back("the output folder " + request.out.string() +
+                         " holds more than a tree norq-publish laid out, or no index; --replace replaces only such a tree");
+    } else if (const auto earlier = ParseIndex(ReadText(request.out / std::string(kIndexServerPath).substr(1)),
+                                               ManifestServerPaths());
+               earlier && earlier->header.serial >= request.serial) {
+      problems.push_back("the tree in " + request.out.string() + " has serial " + std::to_string(earlier->header.serial) +
+                         "; give a higher --serial");
+    }
   }
   return problems;
 }
 
 std::vector<std::string> Publish(const Request& request) {
-  const fs::path out = fs::absolute(request.out);
-  const fs::path staging = out.parent_path() / (out.filename().string() + ".publishing");
-  const fs::path previous = out.parent_path() / (out.filename().string() + ".previous");
-  fs::remove_all(staging);
-  fs::remove_all(previous);
+  fs::path out = fs::absolute(request.out).lexically_normal();
+  if (out.filename().empty()) out = out.parent_path();  // "tree/": its folders go beside "tree", not inside
+  fs::create_directories(out.parent_path());
+  const fs::path staging = MakeOwnFolder(out, "publishing");
+  fs::path previous;  // a folder of our own that takes the earlier tree until the new one is in place
   std::vector<std::string> written;
   try {
     for (const auto& [name, path] : TreeLayout()) {
@@ -142,7 +219,7 @@ std::vector<std::string> Publish(const Request& request) {
     }
     // Hashed from the copies, so the index describes exactly what is served.
     const fs::path index = staging / std::string(kIndexServerPath).substr(1);
-    WriteText(index, MakeIndex(staging));
+    WriteText(index, MakeIndex(staging, MakeHeader(request)));
     written.push_back(std::string(kIndexServerPath).substr(1));
     if (!request.signKey.empty()) {
       Sign(fs::absolute(request.signKey), index, staging / std::string(kSignatureServerPath).substr(1));
@@ -152,15 +229,21 @@ std::vector<std::string> Publish(const Request& request) {
       WriteText(staging / page, request.baseAddress);
       written.push_back(page);
     }
-    if (fs::exists(out)) fs::rename(out, previous);
+    if (fs::exists(fs::symlink_status(out))) {
+      previous = MakeOwnFolder(out, "previous");
+      fs::rename(out, previous / "tree");
+    }
     fs::rename(staging, out);
-    fs::remove_all(previous);
   } catch (...) {
     std::error_code ignored;
     fs::remove_all(staging, ignored);
-    if (!fs::exists(out, ignored) && fs::exists(previous, ignored)) fs::rename(previous, out, ignored);
+    if (!previous.empty()) {
+      if (!fs::exists(fs::symlink_status(out, ignored))) fs::rename(previous / "tree", out, ignored);
+      fs::remove(previous, ignored);  // only when empty: an earlier tree that could not go back stays
+    }
     throw;
   }
+  if (!previous.empty()) fs::remove_all(previous);
   return written;
 }
 

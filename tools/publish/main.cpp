@@ -1,7 +1,10 @@
 // norq-publish: turns a folder of the ten files into the download server's
 // tree and the two pointer pages, and tells scripts which files those are.
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,7 +13,8 @@
 
 namespace {
 
-constexpr char kHelpHead[] = R"(usage: norq-publish --components DIR --base ADDRESS --out DIR [--replace] [--sign KEY.pem]
+constexpr char kHelpHead[] = R"(usage: norq-publish --components DIR --base ADDRESS --serial N --out DIR
+                    [--valid-days N] [--product NAME] [--replace] [--sign KEY.pem]
        norq-publish --list
 
 Lays out the download server's file tree for the online installer.
@@ -21,11 +25,24 @@ Lays out the download server's file tree for the online installer.
 
 constexpr char kHelpTail[] = R"(  --base ADDRESS    the address the files will be served from, as the
                     installer will join it with their paths, for example
-                    http://dl.example.com:8080 (16 to 49 characters, no "|";
-                    a trailing "/" gives "//" in every request, which nginx
-                    accepts)
+                    http://dl.example.com:8080 (16 to 49 characters, no "|"
+                    and no blank; a trailing "/" gives "//" in every
+                    request, which nginx accepts). The index names it: the
+                    installer uses the tree only from this address
+  --serial N        this publication's serial number, 1 or more: raise it with
+                    every publication (a date and time such as 202612071530
+                    does that by itself). With --replace it must be above the
+                    serial of the tree it replaces. Installers built with
+                    -DNORQ_MIN_INDEX_SERIAL=M refuse a tree whose serial is
+                    below M
+  --valid-days N    the index expires N days from now (default 365, at most
+                    3650); installers refuse an expired tree, so publish again
+                    before then
+  --product NAME    the product the installers were built for (default and
+                    build setting NORQ_PRODUCT_NAME: ")" NORQ_PRODUCT_NAME R"(")
   --out DIR         the folder to write; it must be empty or absent
-  --replace         replace DIR if it holds an earlier tree
+  --replace         replace DIR if it holds an earlier tree that norq-publish
+                    laid out, and nothing else
   --sign KEY.pem    sign the tree's index with the vendor's private key
                     (runs openssl dgst -sha256 -sign KEY.pem); without it,
                     sign norq/Soft/norq_index.txt yourself, see docs/deploy.md
@@ -37,14 +54,16 @@ constexpr char kHelpTail[] = R"(  --base ADDRESS    the address the files will b
 
 The tree holds every file under the path and ".txt" name the installer asks
 for (Soft/System/comcat.txt, ..., norq/Soft/norq_setup.txt), byte for byte,
-the tree's index norq/Soft/norq_index.txt (SHA-256 and size of each file,
-which an installer built with the vendor's key checks against its signature
-norq/Soft/norq_index.sig), and the two pointer pages quindle_www.html and
-brisel_www.html whose body is ADDRESS. Serve the tree at ADDRESS, and each pointer page at the root of its
+the tree's index norq/Soft/norq_index.txt (the product, ADDRESS, the serial,
+the expiry, and the SHA-256 and size of each file, which an installer built
+with the vendor's key checks against its signature norq/Soft/norq_index.sig),
+and the two pointer pages quindle_www.html and brisel_www.html whose body is
+ADDRESS. Serve the tree at ADDRESS, and each pointer page at the root of its
 pointer host (the hosts the installer was built with).
 
 Nothing is written unless every check passes; the tree appears in DIR only
-when it is complete.
+when it is complete. Only folders made in the same run are removed, besides
+the earlier tree that --replace replaces. openssl is started without a shell.
 )";
 
 void PrintHelp(std::FILE* to) {
@@ -68,11 +87,23 @@ void PrintList() {
   }
 }
 
+// A plain decimal number, nothing else.
+std::optional<std::uint64_t> Number(const std::string& text) {
+  if (text.empty() || text.size() > 18) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return value;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   norq::publish::Request request;
-  bool haveComponents = false, haveBase = false, haveOut = false;
+  request.now = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+  bool haveComponents = false, haveBase = false, haveOut = false, haveSerial = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -91,6 +122,13 @@ int main(int argc, char** argv) {
     } else if (arg == "--out" && hasValue) {
       request.out = argv[++i];
       haveOut = true;
+    } else if (arg == "--serial" && hasValue && Number(argv[i + 1])) {
+      request.serial = *Number(argv[++i]);
+      haveSerial = true;
+    } else if (arg == "--valid-days" && hasValue && Number(argv[i + 1])) {
+      request.validDays = static_cast<int>(std::min<std::uint64_t>(*Number(argv[++i]), norq::publish::kMaxValidDays + 1));
+    } else if (arg == "--product" && hasValue) {
+      request.product = argv[++i];
     } else if (arg == "--replace") {
       request.replace = true;
     } else if (arg == "--sign" && hasValue) {
@@ -101,8 +139,8 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (!haveComponents || !haveBase || !haveOut) {
-    std::fputs("norq-publish: --components, --base and --out are all needed\n\n", stderr);
+  if (!haveComponents || !haveBase || !haveOut || !haveSerial) {
+    std::fputs("norq-publish: --components, --base, --serial and --out are all needed\n\n", stderr);
     PrintHelp(stderr);
     return 2;
   }

@@ -18,6 +18,7 @@
 #include "platform/win32/SupportLog.h"
 #include "platform/win32/WinError.h"
 #include "platform/win32/WriteAll.h"
+#include "trust/UtcTime.h"
 
 namespace norq::win32 {
 
@@ -341,6 +342,12 @@ int WinSystem::MsgBox(const std::wstring& text, unsigned style, const std::wstri
 
 bool WinSystem::VerifySignature(const P256PublicKey& key, std::string_view message, const P256Signature& signature) {
   return VerifyP256(key, message, signature);
+}
+
+std::int64_t WinSystem::UtcNow() {
+  FILETIME now{};
+  ::GetSystemTimeAsFileTime(&now);  // cannot fail
+  return SecondsFromFileTime(std::uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime);
 }
 
 void WinSystem::KeepAnswering() {

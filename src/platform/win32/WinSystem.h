@@ -30,6 +30,7 @@ class WinSystem final : public System {
   std::wstring CommandLine() override;
 
   bool VerifySignature(const P256PublicKey& key, std::string_view message, const P256Signature& signature) override;
+  std::int64_t UtcNow() override;
   void KeepAnswering() override;
   void Log(const std::wstring& line) noexcept override;
   int MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) override;
