@@ -54,22 +54,35 @@ TEST(Waits, ASplitWaitEndsWithTheWholeOneAndForeverStaysForever) {
   for (const auto& c : cases) EXPECT_EQ(WaitLeft(c.timeout, c.spent), c.left) << c.timeout << " " << c.spent;
 }
 
-TEST(ProgramStart, ABareNameRunsFromTheSystemFolderAPathAsGiven) {
-  const std::wstring system = L"C:\\Windows\\system32";
-  const struct {
-    std::wstring commandLine, application;  // empty: left to the command line
-  } cases[] = {
-      {L"cmd.exe /c regsvr32/s \"C:\\x.dll\"", L"C:\\Windows\\system32\\cmd.exe"},
-      {L"\"regsvr32\" /s x.dll", L"C:\\Windows\\system32\\regsvr32.exe"},
-      {L"  cmd /c", L"C:\\Windows\\system32\\cmd.exe"},
-      {L"C:\\pkg\\cmd.exe /c", L""}, {L"\"C:\\My Files\\setup.exe\"", L""}, {L".\\cmd.exe", L""},
-      {L"sub/cmd.exe", L""},        {L"C:cmd.exe", L""},                     {L"", L""},
+// A marker is written only into a plain file with one name: a link or a
+// second name would carry the write to another file.
+TEST(MarkerFile, OnlyAPlainFileWithOneNameIsWritten) {
+  constexpr std::uint32_t kArchive = 0x20, kReparse = 0x400, kReadOnly = 0x1;
+  const struct { std::uint32_t attributes, links; MarkerFile kind; } cases[] = {
+      {kArchive, 1, MarkerFile::Plain},          {0x80, 1, MarkerFile::Plain},  // 0x80: NORMAL
+      {kArchive | kReparse, 1, MarkerFile::Link}, {kReparse, 2, MarkerFile::Link},
+      {kArchive, 2, MarkerFile::SecondName},      {kReadOnly, 7, MarkerFile::SecondName},
+      {kArchive, 0, MarkerFile::SecondName},      {0x10 | kReparse, 1, MarkerFile::Link},  // a mount point
   };
   for (const auto& c : cases) {
-    const std::wstring bare = BareProgramName(c.commandLine);
-    EXPECT_EQ(bare.empty() ? L"" : SystemProgramPath(system, bare), c.application) << c.commandLine;
+    EXPECT_EQ(ClassifyMarker(c.attributes, c.links), c.kind) << std::hex << c.attributes << " links " << c.links;
   }
-  EXPECT_EQ(SystemProgramPath(L"C:\\", L"cmd.exe"), L"C:\\cmd.exe");
+  EXPECT_STREQ(MarkerRefusal(MarkerFile::Plain), L"");
+  EXPECT_STRNE(MarkerRefusal(MarkerFile::Link), MarkerRefusal(MarkerFile::SecondName));
+}
+
+TEST(StartPath, AHeldFileStartsByItsPlainPathWhenItIsShortEnough) {
+  const std::wstring deep = L"C:\\" + std::wstring(300, L'd') + L"\\setup.exe";
+  const struct { std::wstring final, start; } cases[] = {
+      {L"\\\\?\\C:\\pkg\\norq_setup.exe", L"C:\\pkg\\norq_setup.exe"},
+      {L"\\\\?\\UNC\\server\\share\\norq_setup.exe", L"\\\\server\\share\\norq_setup.exe"},
+      {L"\\\\?\\" + deep, L"\\\\?\\" + deep},  // too long for the plain form
+      {L"\\\\?\\C:\\" + std::wstring(256, L'x'), L"C:\\" + std::wstring(256, L'x')},  // 259 and the null
+      {L"\\\\?\\C:\\" + std::wstring(257, L'x'), L"\\\\?\\C:\\" + std::wstring(257, L'x')},
+      {L"\\\\?\\Volume{1234}\\setup.exe", L"\\\\?\\Volume{1234}\\setup.exe"},  // no drive letter: as given
+      {L"C:\\pkg\\norq_setup.exe", L"C:\\pkg\\norq_setup.exe"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(StartPathFor(c.final), c.start) << c.final;
 }
 
 TEST(ProgramFolder, IsTheModulePathUpToItsLastSeparatorRootsKeepTheirs) {
