@@ -1,5 +1,6 @@
 """Trust: the keyed installer saves only bodies that match their index line; a DLL planted beside the
 installer never loads, a redirect from https to http is refused."""
+import os
 import shutil
 import subprocess
 from pathlib import Path
@@ -8,9 +9,10 @@ import pytest
 
 from harness import BUILD, COMPONENTS, INSTALL_FOLDER, KEYED_EXE, SERVER_PATHS, WINE, wait_until
 from servers import NginxSite
-from test_install import (COMCAT, FAILED, INDEX_PATH, PROOF_DIR, SCRIPTED, SETUP_PATH, SIGNATURE_PATH, flip_byte,
-                          install_dir, nginx_tree, registration, registrations, scripted, state,  # noqa: F401
-                          temporaries)
+from test_install import (COMCAT, FAILED, INDEX_PATH, POINTED, PROOF_DIR, SCRIPTED, SETUP_PATH, SIGNATURE_PATH,
+                          flip_byte, install_dir, nginx_tree, registration, registrations, scripted,  # noqa: F401
+                          state, temporaries)
+from test_window import wait_ready
 
 
 def test_planted_dlls_never_load_and_a_setup_unlike_its_line_never_starts(machine, sources):
@@ -83,3 +85,21 @@ def test_a_redirect_from_https_to_http_is_refused(machine, scripted, trusted_tls
     # WinINet follows the redirect before the installer sees where it ended; the body goes unused.
     assert server.requests() == ["GET /quindle_www.html", f"GET {MCI32}"]
     assert not machine.prefix.component_path("MCI32.OCX").exists() and temporaries(machine) == []
+
+
+def test_a_marker_with_a_second_name_is_left_alone(machine, scripted):
+    """D:'s owner makes the markers there second names of files elsewhere (hard links: Wine shows
+    a Unix symlink as the plain file it points to); the files stay untouched, the start goes on."""
+    scripted(POINTED)
+    machine.d_folder.mkdir(parents=True, exist_ok=True)
+    outside = {name: machine.workdir / f"outside-{name}" for name in ("norq_url.dat", "norqoem.dat")}
+    for name, target in outside.items():
+        target.write_bytes(b"someone else's file\r\n")
+        os.link(target, machine.d_folder / name)
+    app = machine.launch()
+    wait_ready(app)
+    for target in outside.values():
+        assert target.read_bytes() == b"someone else's file\r\n" and target.stat().st_nlink == 2
+    assert machine.file(r"C:\norq_url.dat").read_bytes() == SCRIPTED.encode() + b"\r\n"
+    assert r"marker skipped: D:\norq_url.dat: " in machine.prefix.support_log()
+    app.kill()
