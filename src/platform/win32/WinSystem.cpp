@@ -292,9 +292,15 @@ void WinSystem::WriteTextLine(const std::wstring& path, const std::wstring& text
   UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   CheckFile(file, L"CreateFileW", path);
-  BY_HANDLE_FILE_INFORMATION info{};
-  CheckFile(::GetFileInformationByHandle(file.get(), &info), L"GetFileInformationByHandle", path);
-  const MarkerFile kind = ClassifyMarker(info.dwFileAttributes, info.nNumberOfLinks);
+  // Asked of the file alone, not of its volume too as GetFileInformationByHandle
+  // does: see IsPlainFile in SupportLog.cpp for what that costs under Wine.
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  FILE_STANDARD_INFO standard{};
+  CheckFile(::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag),
+            L"GetFileInformationByHandleEx", path);
+  CheckFile(::GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard, sizeof standard),
+            L"GetFileInformationByHandleEx", path);
+  const MarkerFile kind = ClassifyMarker(tag.FileAttributes, standard.NumberOfLinks);
   if (kind != MarkerFile::Plain) throw RuntimeError(ErrorNumber::PermissionDenied, path + L": " + MarkerRefusal(kind));
   CheckFile(::SetEndOfFile(file.get()), L"SetEndOfFile", path);
   CheckFile(WriteAll(file.get(), bytes.data(), bytes.size()), L"WriteFile", path);
