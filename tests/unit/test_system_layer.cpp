@@ -8,6 +8,7 @@
 #include "core/Text.h"
 #include "platform/FileChecks.h"
 #include "platform/ProcessStart.h"
+#include "platform/ServerAuth.h"
 #include "platform/SupportLogLine.h"
 #include "platform/System.h"
 #include "platform/SystemPaths.h"
@@ -35,14 +36,17 @@ TEST(ExistenceTest, CountsPlainFilesAndWhatTheMaskAdmits) {
 // another temporary name, only a passing failure is worth starting again.
 TEST(Win32Codes, EachRuleAdmitsOnlyItsOwnCodes) {
   const auto only = [](bool (*rule)(std::uint32_t), std::set<std::uint32_t> admitted) {
-    for (std::uint32_t code : {0u, 2u, 3u, 5u, 8u, 14u, 15u, 18u, 21u, 32u, 53u, 80u, 87u, 112u, 123u, 183u, 193u, 740u,
-                               1359u, 1450u}) {
+    for (std::uint32_t code : {0u, 2u, 3u, 5u, 8u, 14u, 15u, 18u, 21u, 32u, 50u, 53u, 80u, 87u, 112u, 120u, 123u, 183u,
+                               193u, 740u, 1359u, 1450u, 12002u, 12009u, 12010u, 12018u, 12019u}) {
       EXPECT_EQ(rule(code), admitted.count(code) == 1) << code;
     }
   };
   only(SearchFoundNothing, {2, 3, 18, 53});
   only(NameTaken, {80, 183});
   only(IsPassingStartFailure, {8, 14, 32, 1359, 1450});
+  // A WinINet that does not know the option goes on; one that refuses it otherwise (12019:
+  // the request already sent) fails the request.
+  only(ServerAuthUnsupported, {50, 87, 120, 12009, 12010, 12018});
 }
 
 TEST(Waits, ASplitWaitEndsWithTheWholeOneAndForeverStaysForever) {
