@@ -28,9 +28,10 @@ bool NameTaken(std::uint32_t win32Code);
 // in a place another account controls (the root of D:, a removable drive's
 // owner's) may be a link, or a second name of a file elsewhere: writing
 // through either would change that other file, as administrator. Only a plain
-// file with one name is written.
-enum class MarkerFile { Plain, Link, SecondName };
-MarkerFile ClassifyMarker(std::uint32_t attributes, std::uint32_t numberOfLinks);
+// file with one name is written. A hidden or system file that was already
+// there is not replaced either, as creating the marker anew never could.
+enum class MarkerFile { Plain, Link, SecondName, Hidden };
+MarkerFile ClassifyMarker(std::uint32_t attributes, std::uint32_t numberOfLinks, bool existed);
 // The support log's words for a file that is not written.
 const wchar_t* MarkerRefusal(MarkerFile kind);
 

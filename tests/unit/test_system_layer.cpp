@@ -59,20 +59,26 @@ TEST(Waits, ASplitWaitEndsWithTheWholeOneAndForeverStaysForever) {
 }
 
 // A marker is written only into a plain file with one name: a link or a
-// second name would carry the write to another file.
+// second name would carry the write to another file. Creating it anew never
+// replaced a hidden or system file, and opening it in place does not either.
 TEST(MarkerFile, OnlyAPlainFileWithOneNameIsWritten) {
-  constexpr std::uint32_t kArchive = 0x20, kReparse = 0x400, kReadOnly = 0x1;
-  const struct { std::uint32_t attributes, links; MarkerFile kind; } cases[] = {
-      {kArchive, 1, MarkerFile::Plain},          {0x80, 1, MarkerFile::Plain},  // 0x80: NORMAL
-      {kArchive | kReparse, 1, MarkerFile::Link}, {kReparse, 2, MarkerFile::Link},
-      {kArchive, 2, MarkerFile::SecondName},      {kReadOnly, 7, MarkerFile::SecondName},
-      {kArchive, 0, MarkerFile::SecondName},      {0x10 | kReparse, 1, MarkerFile::Link},  // a mount point
+  constexpr std::uint32_t kArchive = 0x20, kReparse = 0x400, kReadOnly = 0x1, H = 0x2, S = 0x4;
+  const struct { std::uint32_t attributes, links; bool existed; MarkerFile kind; } cases[] = {
+      {kArchive, 1, true, MarkerFile::Plain},           {0x80, 1, false, MarkerFile::Plain},  // 0x80: NORMAL
+      {kArchive | kReparse, 1, true, MarkerFile::Link}, {kReparse, 2, true, MarkerFile::Link},
+      {kArchive, 2, true, MarkerFile::SecondName},      {kReadOnly, 7, true, MarkerFile::SecondName},
+      {kArchive, 0, true, MarkerFile::SecondName},      {0x10 | kReparse, 1, true, MarkerFile::Link},  // a mount point
+      {H, 1, true, MarkerFile::Hidden},                 {S | kArchive, 1, true, MarkerFile::Hidden},
+      {H | kReparse, 1, true, MarkerFile::Link},        {H, 1, false, MarkerFile::Plain},  // made just now
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ClassifyMarker(c.attributes, c.links), c.kind) << std::hex << c.attributes << " links " << c.links;
+    EXPECT_EQ(ClassifyMarker(c.attributes, c.links, c.existed), c.kind)
+        << std::hex << c.attributes << " links " << c.links << " existed " << c.existed;
   }
   EXPECT_STREQ(MarkerRefusal(MarkerFile::Plain), L"");
-  EXPECT_STRNE(MarkerRefusal(MarkerFile::Link), MarkerRefusal(MarkerFile::SecondName));
+  const std::set<std::wstring> refusals = {MarkerRefusal(MarkerFile::Link), MarkerRefusal(MarkerFile::SecondName),
+                                           MarkerRefusal(MarkerFile::Hidden)};
+  EXPECT_EQ(refusals.size(), 3u);
 }
 
 TEST(StartPath, AHeldFileStartsByItsPlainPathWhenItIsShortEnough) {

@@ -180,8 +180,8 @@ class WinTargetFile final : public TargetFile {
 // handle is closed. A start that fails only for a moment is tried again (see
 // ProcessStart.h); `log` tells the support log about each retry.
 template <typename Log>
-UniqueHandle StartProcess(const std::wstring& program, const std::wstring& commandLine, const wchar_t* folder, bool hidden,
-                  Log log) {
+UniqueHandle StartProcess(const std::wstring& program, const std::wstring& commandLine, const wchar_t* folder,
+                          bool hidden, Log log) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   if (hidden) {
@@ -292,6 +292,7 @@ void WinSystem::WriteTextLine(const std::wstring& path, const std::wstring& text
   UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   CheckFile(file, L"CreateFileW", path);
+  const bool existed = ::GetLastError() == ERROR_ALREADY_EXISTS;
   // Asked of the file alone, not of its volume too as GetFileInformationByHandle
   // does: see IsPlainFile in SupportLog.cpp for what that costs under Wine.
   FILE_ATTRIBUTE_TAG_INFO tag{};
@@ -300,7 +301,7 @@ void WinSystem::WriteTextLine(const std::wstring& path, const std::wstring& text
             L"GetFileInformationByHandleEx", path);
   CheckFile(::GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard, sizeof standard),
             L"GetFileInformationByHandleEx", path);
-  const MarkerFile kind = ClassifyMarker(tag.FileAttributes, standard.NumberOfLinks);
+  const MarkerFile kind = ClassifyMarker(tag.FileAttributes, standard.NumberOfLinks, existed);
   if (kind != MarkerFile::Plain) throw RuntimeError(ErrorNumber::PermissionDenied, path + L": " + MarkerRefusal(kind));
   CheckFile(::SetEndOfFile(file.get()), L"SetEndOfFile", path);
   CheckFile(WriteAll(file.get(), bytes.data(), bytes.size()), L"WriteFile", path);
