@@ -33,7 +33,8 @@ void FrmUpdate::RegisterComponent(const std::wstring& path) {
 void FrmUpdate::RunUpdate(const std::wstring& UpdateURL) {
   std::optional<IndexLine> pinned;
   if (indexKey_) pinned = index_.at(static_cast<std::size_t>(CurIndex - 1));
-  const StartOutcome outcome = sys_.StartChecked(UpdateURL, CheckForName(ElementAt(NameArr, CurIndex), std::move(pinned)));
+  const BodyCheck check = CheckForName(ElementAt(NameArr, CurIndex), std::move(pinned));
+  const StartOutcome outcome = sys_.StartChecked(UpdateURL, check);
   if (outcome.started) {
     sys_.Log(L"end: the setup program " + UpdateURL + L" was started");
   } else {

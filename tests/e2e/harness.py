@@ -430,7 +430,8 @@ class Installer:
         def text(wide: str | None) -> str | None:
             return None if wide is None else re.sub(r"\\([0-9a-fA-F]{4}|.)", unescape, wide)
         wide = r'(?:L"((?:[^"\\]|\\.)*)"|\(null\))'
-        return [(text(m[1]), text(m[2])) for m in re.finditer(rf'CreateProcessInternalW app {wide} cmdline {wide}', trace)]
+        starts = re.finditer(rf"CreateProcessInternalW app {wide} cmdline {wide}", trace)
+        return [(text(m[1]), text(m[2])) for m in starts]
 
 
 class Machine:

@@ -197,7 +197,9 @@ UniqueHandle StartProcess(const std::wstring& program, const std::wstring& comma
       break;
     }
     const DWORD error = ::GetLastError();
-    if (attempt == kProcessStartTries || !IsPassingStartFailure(error)) ThrowFileError(L"CreateProcessW", program, error);
+    if (attempt == kProcessStartTries || !IsPassingStartFailure(error)) {
+      ThrowFileError(L"CreateProcessW", program, error);
+    }
     log(L"starting " + commandLine + L" failed, Win32 code " + std::to_wstring(error) + L"; trying again");
     PauseAnswering(kProcessStartPauseMs);
   }
