@@ -43,7 +43,8 @@ add_library(norq_win32 STATIC
 )
 # No import of wininet or bcrypt: both are loaded from the system folder at run time.
 target_link_libraries(norq_win32 PUBLIC norq_core)
-target_compile_definitions(norq_win32 PRIVATE NORQ_NET_TIMEOUT_MS=${NORQ_NET_TIMEOUT_MS})
+target_compile_definitions(norq_win32 PRIVATE NORQ_NET_TIMEOUT_MS=${NORQ_NET_TIMEOUT_MS}
+  NORQ_TEST_SETUP_HOLD_MS=${NORQ_TEST_SETUP_HOLD_MS})
 
 set_source_files_properties(res/norq_installer.rc PROPERTIES
   OBJECT_DEPENDS "${NORQ_ART_DIR}/norq.ico;${NORQ_ART_DIR}/logo.bmp;${CMAKE_SOURCE_DIR}/res/norq_installer.manifest")

@@ -53,7 +53,6 @@ void FrmUpdate::CompleteDownload() {
   } else {
     const std::wstring setup = SetupPath(sys_.AppPath());
     RunUpdate(setup);
-    sys_.Log(L"end: the setup program " + setup + L" was started");
     sys_.End();
   }
   ui_.SetVisible(ControlId::Picture_http, false);

@@ -29,3 +29,26 @@ bool NameTaken(std::uint32_t win32Code) {
 }
 
 }  // namespace norq
+
+namespace norq {
+
+MarkerFile ClassifyMarker(std::uint32_t attributes, std::uint32_t numberOfLinks, bool existed) {
+  // A link opened as itself names no count of its own worth trusting.
+  if (attributes & kFileAttributeReparsePoint) return MarkerFile::Link;
+  // 0 is a file being deleted, or a file system that keeps no count: not one name for sure.
+  if (numberOfLinks != 1) return MarkerFile::SecondName;
+  if (existed && (attributes & (kFileAttributeHidden | kFileAttributeSystem))) return MarkerFile::Hidden;
+  return MarkerFile::Plain;
+}
+
+const wchar_t* MarkerRefusal(MarkerFile kind) {
+  switch (kind) {
+    case MarkerFile::Link: return L"a link (reparse point), not written";
+    case MarkerFile::SecondName: return L"a file with more than one name, not written";
+    case MarkerFile::Hidden: return L"a hidden or system file, not replaced";
+    case MarkerFile::Plain: break;
+  }
+  return L"";
+}
+
+}  // namespace norq

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "trust/BodyCheck.h"
 #include "trust/Signature.h"
 
 namespace norq {
@@ -40,6 +41,12 @@ class TargetFile {
 
 enum class EndProcessResult { Ended, CannotOpen, TerminateFailed };
 
+// Whether a checked program was started, and if not, why (for the support log).
+struct StartOutcome {
+  bool started = false;
+  std::wstring reason;
+};
+
 class System {
  public:
   virtual ~System() = default;
@@ -49,14 +56,23 @@ class System {
   // First line of a text file in the ANSI code page (see FirstLine in core/Text.h).
   virtual std::wstring ReadTextLine(const std::wstring& path) = 0;
   // Creates or empties the file and writes text in the ANSI code page, then CR LF.
+  // A link or a file with more than one name is not written (see ClassifyMarker
+  // in platform/FileChecks.h): that throws, and the file stays as it was.
   virtual void WriteTextLine(const std::wstring& path, const std::wstring& text) = 0;
   virtual std::unique_ptr<TargetFile> CreateTarget(const std::wstring& path) = 0;
 
   // Processes.
-  // Starts a command line in a hidden window and does not wait for it.
-  virtual void StartHidden(const std::wstring& commandLine) = 0;
-  // The shell's default action on a file; returns the shell's result code.
-  virtual std::int32_t ShellOpen(const std::wstring& path) = 0;
+  // Starts `program`, a full path (nothing is searched for), with
+  // `commandLine` in a hidden window and current folder `folder`, and does
+  // not wait for it.
+  virtual void StartHidden(const std::wstring& program, const std::wstring& commandLine,
+                           const std::wstring& folder) = 0;
+  // Starts the program file at `path` (a full path), shown normally and not
+  // waited for, if its bytes pass `check`. The file is held from before it is
+  // read for the check until its process has started, so that no other
+  // program can write, rename or delete it in between: what runs is what was
+  // checked, however the file got there.
+  virtual StartOutcome StartChecked(const std::wstring& path, const BodyCheck& check) = 0;
   // A top-level window with exactly this title, or 0.
   virtual std::uintptr_t FindTopWindow(const std::wstring& title) = 0;
   virtual std::uint32_t WindowProcessId(std::uintptr_t window) = 0;

@@ -2,22 +2,20 @@
 
 #include <algorithm>
 
-#include "core/Text.h"
-
 namespace norq {
 
-std::wstring BareProgramName(std::wstring_view commandLine) {
-  const std::wstring_view token = SplitCommandLine(commandLine).program;
-  if (token.empty() || token.find_first_of(L"\\/:") != std::wstring_view::npos) return {};
-  return std::wstring(token);
-}
-
-std::wstring SystemProgramPath(std::wstring_view systemFolder, std::wstring_view bareName) {
-  std::wstring path(systemFolder);
-  if (!path.empty() && path.back() != L'\\') path += L'\\';
-  path += bareName;
-  if (bareName.find(L'.') == std::wstring_view::npos) path += L".exe";
-  return path;
+std::wstring StartPathFor(std::wstring_view finalPath) {
+  constexpr std::size_t kMaxPath = 260;  // MAX_PATH, the terminating null included
+  std::wstring plain;
+  if (finalPath.substr(0, 8) == L"\\\\?\\UNC\\") {
+    plain = L"\\\\" + std::wstring(finalPath.substr(8));
+  } else if (finalPath.substr(0, 4) == L"\\\\?\\" && finalPath.size() >= 7 && finalPath[5] == L':' &&
+             finalPath[6] == L'\\') {
+    plain = finalPath.substr(4);
+  } else {
+    return std::wstring(finalPath);
+  }
+  return plain.size() < kMaxPath ? plain : std::wstring(finalPath);
 }
 
 std::size_t NextPathBuffer(std::size_t answer, std::size_t bufferSize) {

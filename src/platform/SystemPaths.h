@@ -1,6 +1,6 @@
 #pragma once
-// The names the system layer makes up or takes apart: the program started for
-// a command line, the installer's own folder, the temporary file beside a
+// The names the system layer makes up or takes apart: the path a held program
+// starts by, the installer's own folder, the temporary file beside a
 // target and the name a rename hands to the file system.
 #include <cstddef>
 #include <cstdint>
@@ -9,16 +9,11 @@
 
 namespace norq {
 
-// The first token of a command line when it names a program without any path
-// ("cmd.exe", "\"regsvr32\""), else the empty text. Such a program is started
-// from the system folder: the search order would try the installer's own
-// folder first, where anyone can drop a file of that name.
-std::wstring BareProgramName(std::wstring_view commandLine);
-
-// The full path of a bare program name in the system folder; the process
-// loader assumes no extension when given a path, so ".exe" is added to a name
-// without one, as the search would have done.
-std::wstring SystemProgramPath(std::wstring_view systemFolder, std::wstring_view bareName);
+// The path to start a held file by, from the file's final path as its handle
+// reports it ("\\?\C:\...", "\\?\UNC\server\..."): the plain form when
+// it is short enough for every program to take (the started program sees it
+// as its own name), else the long form unchanged.
+std::wstring StartPathFor(std::wstring_view finalPath);
 
 // A path the system copies into a buffer of ours (the system folder, the
 // module's name) answers with a length: below the buffer's size, the path's;

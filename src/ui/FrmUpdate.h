@@ -37,7 +37,8 @@ class FrmUpdate {
   void Inet1_StateChanged(std::int16_t state);
   void Inet1_BytesReceived(std::uint64_t received, std::uint64_t declared);
 
-  // Opens the setup program; despite its name UpdateURL is a local path.
+  // Starts the setup program if it still passes its download's check;
+  // despite its name UpdateURL is a local path.
   void RunUpdate(const std::wstring& UpdateURL);
 
   // The accepted pointer-page reply, kept only as the hidden label's caption.
@@ -60,7 +61,6 @@ class FrmUpdate {
   // Installation.
   void InstallNext();
   void RegisterComponent(const std::wstring& path);
-  std::int32_t ShellOpen(const std::wstring& path);
   // Download.
   void CompleteDownload();
   double BarTrack() const;

@@ -446,12 +446,22 @@ class Installer:
 
     def started_processes(self) -> list[str]:
         """The command lines it started, in order, from its trace (start it with trace=True)."""
+        return [cmdline for _, cmdline in self.started_programs()]
+
+    def started_programs(self) -> list[tuple[str | None, str]]:
+        """(program, command line) of each start in its trace, in order; the program is None
+        where the start named none and left the system to search for it."""
         trace = self.trace_path.read_text(encoding="utf-8", errors="replace")
-        # Wine's debugstr_w writes \n \r \t \" \\ and \XXXX for what is not printable ASCII.
+        # Wine's debugstr_w writes \n \r \t \" \\ and \XXXX for what is not printable ASCII,
+        # and (null) for a null string.
         def unescape(m):
             return chr(int(m[1], 16)) if len(m[1]) == 4 else {"n": "\n", "r": "\r", "t": "\t"}.get(m[1], m[1])
-        return [re.sub(r"\\([0-9a-fA-F]{4}|.)", unescape, m[1])
-                for m in re.finditer(r'CreateProcessInternalW .*?cmdline L"((?:[^"\\]|\\.)*)"', trace)]
+
+        def text(wide: str | None) -> str | None:
+            return None if wide is None else re.sub(r"\\([0-9a-fA-F]{4}|.)", unescape, wide)
+        wide = r'(?:L"((?:[^"\\]|\\.)*)"|\(null\))'
+        starts = re.finditer(rf"CreateProcessInternalW app {wide} cmdline {wide}", trace)
+        return [(text(m[1]), text(m[2])) for m in starts]
 
 
 class Machine:

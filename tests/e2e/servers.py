@@ -40,12 +40,15 @@ class _Handler(BaseHTTPRequestHandler):
         # self.path has a leading "//" folded to "/"; the request line has it as sent.
         path = self.requestline.split(" ")[1]
         self.server.log.append(f"GET {path}")
+        self.server.headers_seen.append(dict(self.headers))
         answers = self.server.answers
         b = answers.get(path, answers.get("*", {"status": 404, "body": "not found"}))
         if b.get("silent"):
             return self.hang()
         chunked = bool(b.get("chunked"))
         self.send_response(b.get("status", 200))
+        for name, value in b.get("headers", []):
+            self.send_header(name, value)
         # The body as a file, so that a large one is never held in memory.
         with (open(b["body_file"], "rb") if "body_file" in b else
               io.BytesIO(bytes.fromhex(b["body_hex"]) if "body_hex" in b else b.get("body", "").encode())) as source:
@@ -87,7 +90,8 @@ class ScriptedServer:
     status (200 unless given); body, body_hex or body_file (text, hex digits or a file's
     bytes); content_length "omit" (the close ends the body); chunked; truncate_after N
     (N body bytes, then close); stall_after N (N body bytes, then hang without closing);
-    rate_bytes_per_s N; silent (take the request, never answer). `requests()` lists "GET raw-path"."""
+    rate_bytes_per_s N; silent (take the request, never answer); headers [(name, value), ...]
+    sent besides. `requests()` lists "GET raw-path", `request_headers()` each request's headers."""
 
     def __init__(self, port: int, answers: dict):
         try:
@@ -95,11 +99,14 @@ class ScriptedServer:
         except OSError as error:
             raise HarnessError(f"the scripted server cannot listen on port {port} ({error}); {NAMESPACE_HINT}") from None
         self.server.daemon_threads, self.server.stopping = True, False
-        self.server.answers, self.server.log = answers, []
+        self.server.answers, self.server.log, self.server.headers_seen = answers, [], []
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
 
     def requests(self) -> list[str]:
         return list(self.server.log)
+
+    def request_headers(self) -> list[dict]:
+        return list(self.server.headers_seen)
 
     def stop(self) -> None:
         self.server.stopping = True

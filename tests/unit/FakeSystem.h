@@ -43,10 +43,23 @@ class FakeSystem : public System {
     log.push_back(L"write " + path);
   }
   std::unique_ptr<TargetFile> CreateTarget(const std::wstring& path) override;
-  void StartHidden(const std::wstring& commandLine) override { log.push_back(L"start " + commandLine); }
-  std::int32_t ShellOpen(const std::wstring& path) override {
+  void StartHidden(const std::wstring& program, const std::wstring& commandLine,
+                   const std::wstring& folder) override {
+    log.push_back(L"start " + commandLine);
+    hiddenStarts.push_back(program + L" in " + folder);
+  }
+  // Passes when the file's committed bytes pass the check (a fake digest:
+  // the pinned line's digest must be all zero); then logs "open".
+  StartOutcome StartChecked(const std::wstring& path, const BodyCheck& check) override {
+    const auto it = files.find(path);
+    if (it == files.end()) return {false, L"no file"};
+    const std::string& bytes = it->second.bytes;
+    const Sha256Digest digest{};
+    if (!BodyPasses(check, bytes.size(), bytes.substr(0, 2), check.pinned ? &digest : nullptr)) {
+      return {false, L"does not pass"};
+    }
     log.push_back(L"open " + path);
-    return 42;
+    return {true, {}};
   }
   std::uintptr_t FindTopWindow(const std::wstring& title) override {
     const auto it = std::find_if(windows.begin(), windows.end(), [&](const auto& w) { return w.second.first == title; });
@@ -92,6 +105,7 @@ class FakeSystem : public System {
   bool formShownAtMsgBox = false;
   std::function<bool()> formShown;  // set by the test to report the window's state
   std::vector<std::wstring> log;    // messages, commands, launches, in order
+  std::vector<std::wstring> hiddenStarts;  // "program in folder" of each hidden start
   P256PublicKey trustedKey{1};
   std::int64_t now = 1'796'688'000;  // 2026-12-08T00:00:00Z
   std::vector<std::wstring> supportLog;

@@ -104,18 +104,19 @@ TEST_F(Download, EachDownloadIsOneClimbAndItsCompletionMovesTheWalkOn) {
   EXPECT_EQ(percentages, (Lines{L"50%", L"100%"}));  // a change is told once
   EXPECT_EQ(widths, (std::vector<double>{5835.0 / 2, 5835.0, 0}));  // the last: the next download's start
   EXPECT_GE(sys.keepAnswering, 4);  // the window answers while the pieces are saved
-  EXPECT_EQ(sys.log.front(), L"start cmd.exe /c regsvr32/s \"C:\\Windows\\system32\\comcat.dll\"");
+  EXPECT_EQ(sys.log.front(),
+            L"start \"C:\\Windows\\system32\\regsvr32.exe\" /s \"C:\\Windows\\system32\\comcat.dll\"");
   EXPECT_EQ(Caption(ControlId::Label_http_state), L"请求已经完成，并且所有数据均已接收到");
   EXPECT_EQ(inet1.executed.back(), std::wstring(kServer) + L"/norq/Soft/norq_setup.txt GET");
 
   widths.clear();
   percentages.clear();
   form.Inet1_BytesReceived(1000, 0);  // no declared length: the bar waits for the end
-  inet1.Respond(std::string(3000, 's'), L"");
+  inet1.Respond("MZ" + std::string(2998, 's'), L"");
   EXPECT_TRUE(Ends([&] { form.Inet1_StateChanged(icResponseCompleted); }));
   EXPECT_EQ(percentages, (Lines{L"", L"100%"}));
   EXPECT_EQ(widths, (std::vector<double>{5835.0}));
-  EXPECT_EQ(sys.files[L"C:\\pkg\\norq_setup.exe"].bytes, std::string(3000, 's'));
+  EXPECT_EQ(sys.files[L"C:\\pkg\\norq_setup.exe"].bytes, "MZ" + std::string(2998, 's'));
   EXPECT_EQ(Lines(sys.log.end() - 2, sys.log.end()), (Lines{L"open C:\\pkg\\norq_setup.exe", L"end program"}));
 }
 

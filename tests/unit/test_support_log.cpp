@@ -31,7 +31,7 @@ TEST_F(SupportLog, AFailedRunTellsEachStepAndWhy) {
       L"server: " + std::wstring(kServer),
       L"system folder: C:\\Windows\\system32",
       L"entry 1 present: C:\\Windows\\system32\\comcat.dll",
-      L"registering: cmd.exe /c regsvr32/s \"C:\\Windows\\system32\\comcat.dll\"",
+      L"registering: \"C:\\Windows\\system32\\regsvr32.exe\" /s \"C:\\Windows\\system32\\comcat.dll\"",
       L"entry 2 downloading: " + mci + L" for C:\\Windows\\system32\\MCI32.OCX",
       L"download failed: " + mci + L": HTTP 404, declared 9 bytes, received 9 bytes in 1.250 s, failed: HTTP status 404",
   }));

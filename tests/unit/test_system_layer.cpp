@@ -8,6 +8,7 @@
 #include "core/Text.h"
 #include "platform/FileChecks.h"
 #include "platform/ProcessStart.h"
+#include "platform/ServerAuth.h"
 #include "platform/SupportLogLine.h"
 #include "platform/System.h"
 #include "platform/SystemPaths.h"
@@ -35,14 +36,17 @@ TEST(ExistenceTest, CountsPlainFilesAndWhatTheMaskAdmits) {
 // another temporary name, only a passing failure is worth starting again.
 TEST(Win32Codes, EachRuleAdmitsOnlyItsOwnCodes) {
   const auto only = [](bool (*rule)(std::uint32_t), std::set<std::uint32_t> admitted) {
-    for (std::uint32_t code : {0u, 2u, 3u, 5u, 8u, 14u, 15u, 18u, 21u, 32u, 53u, 80u, 87u, 112u, 123u, 183u, 193u, 740u,
-                               1359u, 1450u}) {
+    for (std::uint32_t code : {0u, 2u, 3u, 5u, 8u, 14u, 15u, 18u, 21u, 32u, 50u, 53u, 80u, 87u, 112u, 120u, 123u, 183u,
+                               193u, 740u, 1359u, 1450u, 12002u, 12009u, 12010u, 12018u, 12019u}) {
       EXPECT_EQ(rule(code), admitted.count(code) == 1) << code;
     }
   };
   only(SearchFoundNothing, {2, 3, 18, 53});
   only(NameTaken, {80, 183});
   only(IsPassingStartFailure, {8, 14, 32, 1359, 1450});
+  // A WinINet that does not know the option goes on; one that refuses it otherwise (12019:
+  // the request already sent) fails the request.
+  only(ServerAuthUnsupported, {50, 87, 120, 12009, 12010, 12018});
 }
 
 TEST(Waits, ASplitWaitEndsWithTheWholeOneAndForeverStaysForever) {
@@ -54,22 +58,41 @@ TEST(Waits, ASplitWaitEndsWithTheWholeOneAndForeverStaysForever) {
   for (const auto& c : cases) EXPECT_EQ(WaitLeft(c.timeout, c.spent), c.left) << c.timeout << " " << c.spent;
 }
 
-TEST(ProgramStart, ABareNameRunsFromTheSystemFolderAPathAsGiven) {
-  const std::wstring system = L"C:\\Windows\\system32";
-  const struct {
-    std::wstring commandLine, application;  // empty: left to the command line
-  } cases[] = {
-      {L"cmd.exe /c regsvr32/s \"C:\\x.dll\"", L"C:\\Windows\\system32\\cmd.exe"},
-      {L"\"regsvr32\" /s x.dll", L"C:\\Windows\\system32\\regsvr32.exe"},
-      {L"  cmd /c", L"C:\\Windows\\system32\\cmd.exe"},
-      {L"C:\\pkg\\cmd.exe /c", L""}, {L"\"C:\\My Files\\setup.exe\"", L""}, {L".\\cmd.exe", L""},
-      {L"sub/cmd.exe", L""},        {L"C:cmd.exe", L""},                     {L"", L""},
+// A marker is written only into a plain file with one name: a link or a
+// second name would carry the write to another file. Creating it anew never
+// replaced a hidden or system file, and opening it in place does not either.
+TEST(MarkerFile, OnlyAPlainFileWithOneNameIsWritten) {
+  constexpr std::uint32_t kArchive = 0x20, kReparse = 0x400, kReadOnly = 0x1, H = 0x2, S = 0x4;
+  const struct { std::uint32_t attributes, links; bool existed; MarkerFile kind; } cases[] = {
+      {kArchive, 1, true, MarkerFile::Plain},           {0x80, 1, false, MarkerFile::Plain},  // 0x80: NORMAL
+      {kArchive | kReparse, 1, true, MarkerFile::Link}, {kReparse, 2, true, MarkerFile::Link},
+      {kArchive, 2, true, MarkerFile::SecondName},      {kReadOnly, 7, true, MarkerFile::SecondName},
+      {kArchive, 0, true, MarkerFile::SecondName},      {0x10 | kReparse, 1, true, MarkerFile::Link},  // a mount point
+      {H, 1, true, MarkerFile::Hidden},                 {S | kArchive, 1, true, MarkerFile::Hidden},
+      {H | kReparse, 1, true, MarkerFile::Link},        {H, 1, false, MarkerFile::Plain},  // made just now
   };
   for (const auto& c : cases) {
-    const std::wstring bare = BareProgramName(c.commandLine);
-    EXPECT_EQ(bare.empty() ? L"" : SystemProgramPath(system, bare), c.application) << c.commandLine;
+    EXPECT_EQ(ClassifyMarker(c.attributes, c.links, c.existed), c.kind)
+        << std::hex << c.attributes << " links " << c.links << " existed " << c.existed;
   }
-  EXPECT_EQ(SystemProgramPath(L"C:\\", L"cmd.exe"), L"C:\\cmd.exe");
+  EXPECT_STREQ(MarkerRefusal(MarkerFile::Plain), L"");
+  const std::set<std::wstring> refusals = {MarkerRefusal(MarkerFile::Link), MarkerRefusal(MarkerFile::SecondName),
+                                           MarkerRefusal(MarkerFile::Hidden)};
+  EXPECT_EQ(refusals.size(), 3u);
+}
+
+TEST(StartPath, AHeldFileStartsByItsPlainPathWhenItIsShortEnough) {
+  const std::wstring deep = L"C:\\" + std::wstring(300, L'd') + L"\\setup.exe";
+  const struct { std::wstring final, start; } cases[] = {
+      {L"\\\\?\\C:\\pkg\\norq_setup.exe", L"C:\\pkg\\norq_setup.exe"},
+      {L"\\\\?\\UNC\\server\\share\\norq_setup.exe", L"\\\\server\\share\\norq_setup.exe"},
+      {L"\\\\?\\" + deep, L"\\\\?\\" + deep},  // too long for the plain form
+      {L"\\\\?\\C:\\" + std::wstring(256, L'x'), L"C:\\" + std::wstring(256, L'x')},  // 259 and the null
+      {L"\\\\?\\C:\\" + std::wstring(257, L'x'), L"\\\\?\\C:\\" + std::wstring(257, L'x')},
+      {L"\\\\?\\Volume{1234}\\setup.exe", L"\\\\?\\Volume{1234}\\setup.exe"},  // no drive letter: as given
+      {L"C:\\pkg\\norq_setup.exe", L"C:\\pkg\\norq_setup.exe"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(StartPathFor(c.final), c.start) << c.final;
 }
 
 TEST(ProgramFolder, IsTheModulePathUpToItsLastSeparatorRootsKeepTheirs) {

@@ -2,9 +2,11 @@
 
 #include "platform/ContentLength.h"
 #include "platform/InetStatus.h"
+#include "platform/ServerAuth.h"
 #include "platform/TransferRules.h"
 #include "platform/Url.h"
 #include "platform/win32/InetBody.h"
+#include "platform/win32/SupportLog.h"
 #include "platform/win32/WinError.h"
 
 namespace norq::win32 {
@@ -67,6 +69,20 @@ bool StillSecure(HINTERNET request) {
   return IsSecureAddress(url);
 }
 
+// The user's Windows logon goes to no server, whose name the network gave
+// (see platform/ServerAuth.h); a proxy of the user's settings still gets it.
+bool KeepLogonFromServer(InetRequest& r, HINTERNET request) {
+  if (WinInet().InternetSetOptionW(request, INTERNET_OPTION_SUPPRESS_SERVER_AUTH, nullptr, 0)) return true;
+  const DWORD error = ::GetLastError();
+  if (!ServerAuthUnsupported(error)) {
+    ::SetLastError(error);
+    return r.Fail(L"InternetSetOptionW");
+  }
+  AppendToSupportLog(L"this WinINet cannot keep the logon from servers (Win32 code " + std::to_wstring(error) +
+                     L"); going on without: " + r.url);
+  return true;
+}
+
 // The session, the connection and the request, each kept where the GUI
 // thread can close it; false when one failed or the request was cancelled.
 bool Open(InetRequest& r, const URL_COMPONENTSW& parts, HINTERNET& requestHandle) {
@@ -109,7 +125,8 @@ bool Open(InetRequest& r, const URL_COMPONENTSW& parts, HINTERNET& requestHandle
   if (!request) return r.Fail(L"HttpOpenRequestW");
   requestHandle = request.get();
   if (!r.Keep(r.request, std::move(request))) return false;
-  return SetTimeouts(requestHandle) || r.Fail(L"InternetSetOptionW");
+  if (!SetTimeouts(requestHandle)) return r.Fail(L"InternetSetOptionW");
+  return KeepLogonFromServer(r, requestHandle);
 }
 
 bool Transfer(InetRequest& r) {

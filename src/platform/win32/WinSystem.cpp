@@ -1,6 +1,5 @@
 #include "platform/win32/WinSystem.h"
 
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -23,7 +22,8 @@
 namespace norq::win32 {
 
 static_assert(kFileAttributeHidden == FILE_ATTRIBUTE_HIDDEN && kFileAttributeSystem == FILE_ATTRIBUTE_SYSTEM &&
-              kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY);
+              kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY &&
+              kFileAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
 
 namespace {
 
@@ -69,11 +69,6 @@ std::wstring ReadPath(const wchar_t* call, Copy copy) {
     if (next == buffer.size()) ThrowFileError(call, {}, ERROR_INSUFFICIENT_BUFFER);
     buffer.resize(next);
   }
-}
-
-std::wstring SystemFolder() {
-  return ReadPath(L"GetSystemDirectoryW",
-                  [](wchar_t* buffer, DWORD size) { return ::GetSystemDirectoryW(buffer, size); });
 }
 
 constexpr std::uint64_t kSyncEvery = 64ull << 20;
@@ -182,6 +177,85 @@ class WinTargetFile final : public TargetFile {
   bool done_ = false;
 };
 
+// Starts `program` by its full path and returns its process; its thread's
+// handle is closed. A start that fails only for a moment is tried again (see
+// ProcessStart.h); `log` tells the support log about each retry.
+template <typename Log>
+UniqueHandle StartProcess(const std::wstring& program, const std::wstring& commandLine, const wchar_t* folder,
+                          bool hidden, Log log) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  if (hidden) {
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+  }
+  PROCESS_INFORMATION started{};
+  for (int attempt = 1;; ++attempt) {
+    // CreateProcessW may write into the command line, so each try gets a fresh copy.
+    std::wstring line = commandLine;
+    if (::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
+                         &started)) {
+      break;
+    }
+    const DWORD error = ::GetLastError();
+    if (attempt == kProcessStartTries || !IsPassingStartFailure(error)) {
+      ThrowFileError(L"CreateProcessW", program, error);
+    }
+    log(L"starting " + commandLine + L" failed, Win32 code " + std::to_wstring(error) + L"; trying again");
+    PauseAnswering(kProcessStartPauseMs);
+  }
+  UniqueHandle thread(started.hThread);
+  return UniqueHandle(started.hProcess);
+}
+
+constexpr DWORD kCheckReadBlock = 1 << 20;
+
+#ifndef NORQ_TEST_SETUP_HOLD_MS
+#error "The build defines NORQ_TEST_SETUP_HOLD_MS (0 but in test builds)"
+#endif
+// The hold ends when CreateProcessW returns, before the new process runs any
+// code of its own. So that a stand-in setup program can show what others can
+// do to its file while it is held, test builds keep holding it until the
+// stand-in ends, at most this long; 0 (releases) waits for nothing.
+constexpr DWORD kTestSetupHoldMs = NORQ_TEST_SETUP_HOLD_MS;
+
+// Reads the open file and says whether it passes `check`: all of it when
+// its digest is pinned, else its first bytes and its size.
+template <typename Answer>
+bool FilePasses(HANDLE file, const std::wstring& path, const BodyCheck& check, Answer answer) {
+  Sha256 hash;
+  Check(!check.pinned || hash.Start(), ErrorNumber::InternalError, L"BCryptCreateHash", path);
+  std::vector<std::uint8_t> buffer(kCheckReadBlock);
+  std::string head;
+  std::uint64_t size = 0;
+  for (;;) {
+    DWORD read = 0;
+    CheckFile(::ReadFile(file, buffer.data(), kCheckReadBlock, &read, nullptr), L"ReadFile", path);
+    if (read == 0) break;
+    if (head.size() < 2) head.append(reinterpret_cast<const char*>(buffer.data()), std::min<DWORD>(read, 2));
+    size += read;
+    if (!check.pinned) {
+      LARGE_INTEGER whole{};
+      CheckFile(::GetFileSizeEx(file, &whole), L"GetFileSizeEx", path);
+      size = static_cast<std::uint64_t>(whole.QuadPart);
+      break;
+    }
+    Check(hash.Add(buffer.data(), read), ErrorNumber::InternalError, L"BCryptHashData", path);
+    answer();
+  }
+  Sha256Digest digest{};
+  Check(!check.pinned || hash.Finish(digest), ErrorNumber::InternalError, L"BCryptFinishHash", path);
+  return BodyPasses(check, size, head, check.pinned ? &digest : nullptr);
+}
+
+// The file's own path as the file system resolves it now, links and
+// mount points included.
+std::wstring FinalPathOf(HANDLE file) {
+  return ReadPath(L"GetFinalPathNameByHandleW", [file](wchar_t* buffer, DWORD size) {
+    return ::GetFinalPathNameByHandleW(file, buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  });
+}
+
 }  // namespace
 
 bool WinSystem::FileExists(const std::wstring& path, unsigned attrMask) {
@@ -223,9 +297,23 @@ std::wstring WinSystem::ReadTextLine(const std::wstring& path) {
 void WinSystem::WriteTextLine(const std::wstring& path, const std::wstring& text) {
   // Converted before the file is opened: a failure must not leave it emptied.
   const std::string bytes = TextLineBytes(ToAnsi(text));
-  UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Opened as it is, neither emptied nor followed: a link, or a second name
+  // of a file elsewhere, is found on the handle and left as it was.
+  UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   CheckFile(file, L"CreateFileW", path);
+  const bool existed = ::GetLastError() == ERROR_ALREADY_EXISTS;
+  // Asked of the file alone, not of its volume too as GetFileInformationByHandle
+  // does: see IsPlainFile in SupportLog.cpp for what that costs under Wine.
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  FILE_STANDARD_INFO standard{};
+  CheckFile(::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag),
+            L"GetFileInformationByHandleEx", path);
+  CheckFile(::GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard, sizeof standard),
+            L"GetFileInformationByHandleEx", path);
+  const MarkerFile kind = ClassifyMarker(tag.FileAttributes, standard.NumberOfLinks, existed);
+  if (kind != MarkerFile::Plain) throw RuntimeError(ErrorNumber::PermissionDenied, path + L": " + MarkerRefusal(kind));
+  CheckFile(::SetEndOfFile(file.get()), L"SetEndOfFile", path);
   CheckFile(WriteAll(file.get(), bytes.data(), bytes.size()), L"WriteFile", path);
   CheckFile(::CloseHandle(file.release()), L"CloseHandle", path);
 }
@@ -255,42 +343,33 @@ std::unique_ptr<TargetFile> WinSystem::CreateTarget(const std::wstring& path) {
   ThrowFileError(L"CreateFileW", temporary, error);
 }
 
-void WinSystem::StartHidden(const std::wstring& commandLine) {
-  // cmd looks for a program in its current folder before PATH: started in the
-  // installer's folder, it would run a regsvr32.bat planted there.
-  const std::wstring folder = SystemFolder();
-  std::wstring application = BareProgramName(commandLine);
-  if (!application.empty()) application = SystemProgramPath(folder, application);
-
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION started{};
-  // CreateProcessW may write into the command line, so it gets a copy.
-  std::wstring line = commandLine;
-  for (int attempt = 1;; ++attempt) {
-    if (::CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
-                         nullptr, folder.c_str(), &startup, &started)) {
-      break;
-    }
-    const DWORD error = ::GetLastError();
-    if (attempt == kProcessStartTries || !IsPassingStartFailure(error)) {
-      ThrowFileError(L"CreateProcessW", commandLine, error);
-    }
-    Log(L"starting " + commandLine + L" failed, Win32 code " + std::to_wstring(error) + L"; trying again");
-    PauseAnswering(kProcessStartPauseMs);
-    line = commandLine;
-  }
+void WinSystem::StartHidden(const std::wstring& program, const std::wstring& commandLine,
+                            const std::wstring& folder) {
   // Not waited for: the handles are of no further use.
-  UniqueHandle process(started.hProcess);
-  UniqueHandle thread(started.hThread);
+  (void)StartProcess(program, commandLine, folder.c_str(), true, [this](const std::wstring& line) { Log(line); });
 }
 
-std::int32_t WinSystem::ShellOpen(const std::wstring& path) {
-  // The result is a status code in a handle's clothing; above 32 is success.
-  const HINSTANCE result = ::ShellExecuteW(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-  return static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(result));
+StartOutcome WinSystem::StartChecked(const std::wstring& path, const BodyCheck& check) {
+  try {
+    // Others may read it (the new process's loader must) but neither write,
+    // rename nor delete it while this handle is open.
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    CheckFile(file, L"CreateFileW", path);
+    if (!FilePasses(file.get(), path, check, [this] { KeepAnswering(); })) {
+      return {false, L"it does not match what its download had to be"};
+    }
+    // Started by the held file's own path: a link or mount point on the way
+    // to `path` could be pointed elsewhere meanwhile, while the folders of
+    // this path cannot be renamed as long as a file in them is open.
+    const std::wstring program = StartPathFor(FinalPathOf(file.get()));
+    const UniqueHandle process =
+        StartProcess(program, L"\"" + program + L"\"", nullptr, false, [this](const std::wstring& line) { Log(line); });
+    if (kTestSetupHoldMs > 0) (void)WaitAnswering(process.get(), kTestSetupHoldMs);
+    return {true, {}};
+  } catch (const RuntimeError& error) {
+    return {false, error.LogText()};
+  }
 }
 
 std::uintptr_t WinSystem::FindTopWindow(const std::wstring& title) {

@@ -19,8 +19,9 @@ class WinSystem final : public System {
   void WriteTextLine(const std::wstring& path, const std::wstring& text) override;
   std::unique_ptr<TargetFile> CreateTarget(const std::wstring& path) override;
 
-  void StartHidden(const std::wstring& commandLine) override;
-  std::int32_t ShellOpen(const std::wstring& path) override;
+  void StartHidden(const std::wstring& program, const std::wstring& commandLine,
+                   const std::wstring& folder) override;
+  StartOutcome StartChecked(const std::wstring& path, const BodyCheck& check) override;
   std::uintptr_t FindTopWindow(const std::wstring& title) override;
   std::uint32_t WindowProcessId(std::uintptr_t window) override;
   EndProcessResult EndProcess(std::uint32_t processId) override;
