@@ -27,17 +27,6 @@ enum MsgBoxStyle : unsigned {
   kMbCritical = 16,
 };
 
-// A file being written in place of an older one. Bytes go to a temporary file
-// beside the target; Commit replaces the target in one rename. Destroying an
-// uncommitted TargetFile removes the temporary file and leaves the target as
-// it was.
-class TargetFile {
- public:
-  virtual ~TargetFile() = default;
-  virtual void Append(const std::uint8_t* data, std::size_t size) = 0;
-  virtual void Commit() = 0;
-};
-
 enum class EndProcessResult { Ended, CannotOpen, TerminateFailed };
 
 class System {
@@ -50,7 +39,6 @@ class System {
   virtual std::wstring ReadTextLine(const std::wstring& path) = 0;
   // Creates or empties the file and writes text in the ANSI code page, then CR LF.
   virtual void WriteTextLine(const std::wstring& path, const std::wstring& text) = 0;
-  virtual std::unique_ptr<TargetFile> CreateTarget(const std::wstring& path) = 0;
 
   // Processes.
   // Starts a command line in a hidden window and does not wait for it.

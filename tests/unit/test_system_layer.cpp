@@ -95,14 +95,11 @@ TEST(PathBuffer, GrowsUntilThePathFitsAndStopsAtTheLimit) {
   for (const auto& c : cases) EXPECT_EQ(NextPathBuffer(c.answer, c.size), c.next) << c.answer << " in " << c.size;
 }
 
-TEST(TargetFile, TheTemporaryLiesBesideTheTargetAndTheRenameNamesTheTargetInFull) {
+TEST(TargetFile, TheLandingFileLiesBesideTheTargetAndTheRenameNamesTheTargetInFull) {
   const std::wstring target = L"C:\\Windows\\system32\\MCI32.OCX";
-  const std::wstring temporary = TemporaryNameFor(target, 4242, 7);
-  EXPECT_EQ(FolderOfModule(temporary), FolderOfModule(target));
-  EXPECT_EQ(temporary.rfind(target + L".", 0), 0u) << temporary;
-  EXPECT_NE(temporary, TemporaryNameFor(target, 4242, 8));
-  EXPECT_NE(temporary, TemporaryNameFor(target, 4243, 7));
-  EXPECT_NE(TemporaryNameFor(target, 1, 23), TemporaryNameFor(target, 12, 3));
+  EXPECT_EQ(LandingNameFor(target, 0x0123456789abcdefull), target + L".0123456789abcdef.tmp");
+  EXPECT_EQ(LandingNameFor(target, 0xf), target + L".000000000000000f.tmp");  // the whole number, always
+  EXPECT_EQ(FolderOfModule(LandingNameFor(target, 1)), FolderOfModule(target));
   // The rename names the target as the file system does.
   const struct { std::wstring path, name; } cases[] = {
       {L"C:\\Windows\\system32\\comcat.dll", L"\\??\\C:\\Windows\\system32\\comcat.dll"},

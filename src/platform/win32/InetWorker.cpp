@@ -147,7 +147,7 @@ bool Transfer(InetRequest& r) {
     r.failure = L"HTTP status " + std::to_wstring(status);
     return false;
   }
-  return r.download ? Spool(r, request) : ReadText(r, request);
+  return r.download ? Land(r, request) : ReadText(r, request);
 }
 
 DWORD WINAPI Work(void* parameter) {
@@ -162,6 +162,9 @@ DWORD WINAPI Work(void* parameter) {
     r.failure = L"unexpected failure";
   }
   r.succeeded = ok;
+  // A failed body goes now, on this thread: nobody else will read it, and
+  // deleting a large one must not hold up the window.
+  if (!ok) r.landed.reset();
   r.quiet = true;  // closing our own handles below is not news
   // The outcome is complete: report it before closing, which may take a while.
   if (r.download && !r.ended.exchange(true)) r.Post(kStateMessage, ok ? icResponseCompleted : icError);

@@ -17,7 +17,6 @@ class WinSystem final : public System {
   bool FileExists(const std::wstring& path, unsigned attrMask) override;
   std::wstring ReadTextLine(const std::wstring& path) override;
   void WriteTextLine(const std::wstring& path, const std::wstring& text) override;
-  std::unique_ptr<TargetFile> CreateTarget(const std::wstring& path) override;
 
   void StartHidden(const std::wstring& commandLine) override;
   std::int32_t ShellOpen(const std::wstring& path) override;
@@ -43,9 +42,6 @@ class WinSystem final : public System {
  private:
   HWND owner_ = nullptr;
   ULONGLONG lastAnswered_ = 0;
-  // Temporary names of one process differ by this serial; a target file may
-  // be created on any thread.
-  std::atomic<std::uint32_t> nextSerial_{0};
 };
 
 }  // namespace norq::win32
