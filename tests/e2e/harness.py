@@ -17,6 +17,7 @@ import re
 import shutil
 import socket
 import subprocess
+import threading
 import time
 from collections import Counter
 from pathlib import Path, PureWindowsPath
@@ -45,6 +46,7 @@ INSTALL_FOLDER = r"C:\norq_e2e"
 # The win64 test build asks these loopback ports for its two pointer pages.
 PRIMARY_PORT, SECONDARY_PORT = 18080, 18081
 NAMESPACE_HINT = "run the suite in its own network namespace (scripts/test.sh does)"
+LANDED = re.compile(r"\.[0-9a-f]{16}\.tmp$")  # a body's file beside its target
 
 
 class HarnessError(AssertionError):
@@ -313,8 +315,39 @@ class WinePrefix:
         os.link(link_to, log) if link_to else log.mkdir()
 
     def temporaries(self) -> list[Path]:
-        """Files the installer's saves write beside their targets (NAME.PID-SERIAL.tmp)."""
-        return list(self.system_folder.glob("*.*-*.tmp"))
+        """Files the installer's bodies land in beside their targets (NAME.<16 hex digits>.tmp):
+        in the system folder, and in the installer's folder for the setup program."""
+        folders = (self.system_folder, self.unix_path(INSTALL_FOLDER))
+        return [p for folder in folders if folder.is_dir() for p in folder.iterdir() if LANDED.search(p.name)]
+
+    def user_temp_files(self) -> set[Path]:
+        """Every file in the users' temporary folders (Wine's %TEMP% and the older place)."""
+        found = set()
+        for pattern in ("users/*/Temp", "users/*/AppData/Local/Temp"):
+            for folder in self.drive_c.glob(pattern):
+                found.update(p for p in folder.rglob("*") if not p.is_dir())
+        return found
+
+    @contextlib.contextmanager
+    def watch_user_temp(self, every: float = 0.02):
+        """Records, in the yielded set, each file that appears in the users' temporary folders
+        while the block runs, looking every `every` seconds and once more at the end."""
+        before, seen, stop = self.user_temp_files(), set(), threading.Event()
+
+        def look():
+            while True:
+                with contextlib.suppress(OSError):
+                    seen.update(self.user_temp_files() - before)
+                if stop.wait(every):
+                    break
+        watcher = threading.Thread(target=look, daemon=True)
+        watcher.start()
+        try:
+            yield seen
+        finally:
+            stop.set()
+            watcher.join()
+            seen.update(self.user_temp_files() - before)
 
     def reset(self, extra_folders: tuple[str, ...] = ()) -> None:
         """Removes what the installer may have written: markers, components, the support log,
