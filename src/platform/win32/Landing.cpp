@@ -24,19 +24,19 @@ bool SetDeleteOnClose(HANDLE file, bool remove) {
   return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
 }
 
-void RenameOpenFile(HANDLE file, const std::wstring& target) {
+}  // namespace
+
+BOOL RenameOpenFile(HANDLE file, const std::wstring& target) {
   const std::wstring name = FileSystemName(target);
   std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   rename->ReplaceIfExists = TRUE;
+  // A full name: Wine refuses a name relative to a folder's handle here.
   rename->RootDirectory = nullptr;
   rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
   std::copy(name.begin(), name.end(), rename->FileName);
-  CheckFile(::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())),
-            L"SetFileInformationByHandle", target);
+  return ::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
 }
-
-}  // namespace
 
 UniqueFile CreateLanding(const std::wstring& target) {
   std::wstring name = target;
@@ -68,7 +68,7 @@ void ReplaceTarget(UniqueFile& landed, const std::wstring& target) {
   try {
     // Cleared only now: until this moment the file goes with its handle.
     CheckFile(SetDeleteOnClose(landed.get(), false), L"SetFileInformationByHandle", target);
-    RenameOpenFile(landed.get(), target);
+    CheckFile(RenameOpenFile(landed.get(), target), L"SetFileInformationByHandle", target);
   } catch (...) {
     // Deleting a large file takes a moment: the window answers meanwhile.
     (void)SetDeleteOnClose(landed.get(), true);

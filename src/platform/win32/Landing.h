@@ -12,6 +12,11 @@
 
 namespace norq::win32 {
 
+// Renames an open file (opened with DELETE access) to `target`, replacing a
+// file of that name: the rename acts on the file the handle holds, whatever
+// its name has come to mean meanwhile. FALSE with GetLastError() on failure.
+BOOL RenameOpenFile(HANDLE file, const std::wstring& target);
+
 // Readable, writable and deletable through the handle. Throws RuntimeError
 // when no file can be made there (a read-only folder, a full disk).
 UniqueFile CreateLanding(const std::wstring& target);

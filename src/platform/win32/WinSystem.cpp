@@ -15,7 +15,6 @@
 #include "platform/win32/Answering.h"
 #include "platform/win32/Cng.h"
 #include "platform/win32/Handles.h"
-#include "platform/win32/SupportLog.h"
 #include "platform/win32/WinError.h"
 #include "platform/win32/WriteAll.h"
 
@@ -214,7 +213,7 @@ void WinSystem::KeepAnswering() {
   AnswerSentMessages();
 }
 
-void WinSystem::Log(const std::wstring& line) noexcept { AppendToSupportLog(line); }
+void WinSystem::Log(const std::wstring& line) noexcept { log_.Append(line); }
 
 void WinSystem::End() { ::ExitProcess(0); }
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/System.h"
+#include "platform/win32/SupportLog.h"
 
 namespace norq::win32 {
 
@@ -42,6 +43,7 @@ class WinSystem final : public System {
  private:
   HWND owner_ = nullptr;
   ULONGLONG lastAnswered_ = 0;
+  SupportLog log_;
 };
 
 }  // namespace norq::win32
