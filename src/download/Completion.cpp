@@ -13,8 +13,9 @@ constexpr std::int32_t kPieceSize = 1024;
 }
 
 // Walks the completed body in pieces of 1024 bytes and puts it in place under
-// the current entry's local path, then hands the file on: a component is registered and the walk
-// goes on; the setup program is launched and the installer ends.
+// the current entry's local path, then hands the file on: a component is
+// registered and the walk goes on; the setup program is launched and the
+// installer ends.
 void FrmUpdate::CompleteDownload() {
   TotalBytes = ParseContentLength(inet1_.GetHeader(L"Content-length"));
   BarStep = TotalBytes > 0 ? BarTrack() / static_cast<double>(TotalBytes) : 0;
