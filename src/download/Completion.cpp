@@ -12,9 +12,10 @@ namespace {
 constexpr std::int32_t kPieceSize = 1024;
 }
 
-// Saves the completed body under the current entry's local path in pieces of
-// 1024 bytes, then hands the file on: a component is registered and the walk
-// goes on; the setup program is launched and the installer ends.
+// Walks the completed body in pieces of 1024 bytes and puts it in place under
+// the current entry's local path, then hands the file on: a component is
+// registered and the walk goes on; the setup program is launched and the
+// installer ends.
 void FrmUpdate::CompleteDownload() {
   TotalBytes = ParseContentLength(inet1_.GetHeader(L"Content-length"));
   BarStep = TotalBytes > 0 ? BarTrack() / static_cast<double>(TotalBytes) : 0;
@@ -23,27 +24,25 @@ void FrmUpdate::CompleteDownload() {
   const std::wstring& path = ElementAt(PathArr, CurIndex);
   sys_.Log(L"downloaded " + TransferText(ElementAt(UrlArr, CurIndex), inet1_.LastTransfer()));
   {
-    // The body goes beside the target first: until Commit the old file stays
-    // whole, and a failure leaves no partial file that would pass for present.
-    auto target = sys_.CreateTarget(path);
-    std::uint64_t written = 0;
+    // The body landed beside the target as it arrived and was checked there;
+    // it is walked once more in pieces of 1024 bytes for the bar, as the
+    // window has always shown a save, but nothing is written a second time.
+    std::uint64_t walked = 0;
     auto piece = inet1_.GetChunk(kPieceSize);
-    // A piece of two bytes or more continues the loop; a shorter one is the
-    // end of the body and is written after it, so every piece is written once.
+    // A piece of two bytes or more continues the loop; a shorter one is the end of the body.
     while (piece.size() > 1) {
-      target->Append(piece.data(), piece.size());
-      written += piece.size();
-      ShowProgress(written, TotalBytes);
+      walked += piece.size();
+      ShowProgress(walked, TotalBytes);
       // The bar normally stands still here (it showed the body arriving), so
       // no control change gives the window its chance to answer.
       sys_.KeepAnswering();
       piece = inet1_.GetChunk(kPieceSize);
     }
-    target->Append(piece.data(), piece.size());
-    written += piece.size();
-    ShowProgress(written, TotalBytes);
-    target->Commit();
-    sys_.Log(L"saved " + std::to_wstring(written) + L" bytes to " + path);
+    walked += piece.size();
+    ShowProgress(walked, TotalBytes);
+    // Until this rename the old file stays whole.
+    inet1_.ReplaceTarget();
+    sys_.Log(L"saved " + std::to_wstring(walked) + L" bytes to " + path);
   }
   if (TotalBytes <= 0) ui_.SetWidth(ControlId::Picture1, BarTrack());
   ui_.SetCaption(ControlId::Label_http_state2, L"100%");

@@ -55,7 +55,7 @@ void FrmUpdate::InstallNext() {
     std::optional<IndexLine> pinned;
     if (indexKey_) pinned = index_.at(static_cast<std::size_t>(CurIndex - 1));
     inet1_.ExpectBody(CheckForName(ElementAt(NameArr, CurIndex), std::move(pinned)));
-    inet1_.Execute(ElementAt(UrlArr, CurIndex), L"GET");
+    inet1_.Execute(ElementAt(UrlArr, CurIndex), L"GET", ElementAt(PathArr, CurIndex));
     return;
   }
 }

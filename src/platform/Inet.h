@@ -36,6 +36,7 @@ struct TransferFacts {
   std::uint64_t received = 0;  // body bytes that arrived
   std::uint32_t milliseconds = 0;
   std::wstring failure;        // why it failed (the call and its Win32 code, ...); empty after a success
+  std::wstring note;           // what support should know even of a success; usually empty
 };
 
 class Inet {
@@ -54,13 +55,19 @@ class Inet {
   // icError like any failed transfer, so no caller ever sees it.
   virtual void ExpectBody(BodyCheck check) = 0;
   // Starts a request and returns at once; it reports through StateChanged.
-  virtual void Execute(const std::wstring& url, const std::wstring& operation) = 0;
+  // The body lands as it arrives in a new file beside `target`, which stays
+  // as it was until ReplaceTarget; throws RuntimeError when no file can be
+  // made there.
+  virtual void Execute(const std::wstring& url, const std::wstring& operation, const std::wstring& target) = 0;
   // A header of the completed response, the name matched in any letter case;
   // the empty text when absent.
   virtual std::wstring GetHeader(const std::wstring& name) = 0;
   // The next bytes of the completed response's body: `size` while that many
   // remain, then the rest, then nothing.
   virtual std::vector<std::uint8_t> GetChunk(std::int32_t size) = 0;
+  // Puts the completed body in place of the last Execute's target in one
+  // rename. Throws RuntimeError on failure; the target is then as it was.
+  virtual void ReplaceTarget() = 0;
   // The facts of the last request that ended, successful or not.
   virtual TransferFacts LastTransfer() const = 0;
 

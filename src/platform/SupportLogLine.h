@@ -1,9 +1,9 @@
 #pragma once
-// The support log's file rules: %TEMP%\norq_installer.log, UTF-8, one line
-// per step, each with the local time and the process id, appended by every
-// run. A log over kSupportLogLimit is renamed to norq_installer.log.1
-// (replacing the older one) before the next line, so the two files stay near
-// 2 MB together.
+// The support log's file rules: %ProgramData%\norq\norq_installer.log (see
+// SupportLogFolder.h), UTF-8, one line per step, each with the local time and
+// the process id, appended by every run. A log over kSupportLogLimit is
+// renamed to norq_installer.log.1 (replacing the older one) before the next
+// line, so the two files stay near 2 MB together.
 #include <cstdint>
 #include <string>
 #include <string_view>

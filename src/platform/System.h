@@ -28,17 +28,6 @@ enum MsgBoxStyle : unsigned {
   kMbCritical = 16,
 };
 
-// A file being written in place of an older one. Bytes go to a temporary file
-// beside the target; Commit replaces the target in one rename. Destroying an
-// uncommitted TargetFile removes the temporary file and leaves the target as
-// it was.
-class TargetFile {
- public:
-  virtual ~TargetFile() = default;
-  virtual void Append(const std::uint8_t* data, std::size_t size) = 0;
-  virtual void Commit() = 0;
-};
-
 enum class EndProcessResult { Ended, CannotOpen, TerminateFailed };
 
 // Whether a checked program was started, and if not, why (for the support log).
@@ -59,7 +48,6 @@ class System {
   // A link or a file with more than one name is not written (see ClassifyMarker
   // in platform/FileChecks.h): that throws, and the file stays as it was.
   virtual void WriteTextLine(const std::wstring& path, const std::wstring& text) = 0;
-  virtual std::unique_ptr<TargetFile> CreateTarget(const std::wstring& path) = 0;
 
   // Processes.
   // Starts `program`, a full path (nothing is searched for), with

@@ -32,8 +32,12 @@ std::wstring FolderOfModule(std::wstring_view modulePath) {
   return std::wstring(folder);
 }
 
-std::wstring TemporaryNameFor(std::wstring_view target, std::uint32_t processId, std::uint32_t serial) {
-  return std::wstring(target) + L"." + std::to_wstring(processId) + L"-" + std::to_wstring(serial) + L".tmp";
+std::wstring LandingNameFor(std::wstring_view target, std::uint64_t random) {
+  static constexpr wchar_t kDigits[] = L"0123456789abcdef";
+  std::wstring name(target);
+  name += L'.';
+  for (int shift = 60; shift >= 0; shift -= 4) name += kDigits[(random >> shift) & 0xF];
+  return name + L".tmp";
 }
 
 std::wstring FileSystemName(std::wstring_view path) {

@@ -28,10 +28,10 @@ std::size_t NextPathBuffer(std::size_t answer, std::size_t bufferSize);
 // drive ("C:\\", "\\\\?\\C:\\"), where the folder is the root.
 std::wstring FolderOfModule(std::wstring_view modulePath);
 
-// The temporary file that stands in for a target until it is committed:
-// beside the target, so that the final rename stays on one volume, and
-// distinct per process and per serial.
-std::wstring TemporaryNameFor(std::wstring_view target, std::uint32_t processId, std::uint32_t serial);
+// The file a body lands in until it replaces its target: beside the target,
+// so that the final rename stays on one volume, and named by a random number
+// that nobody can guess ahead and plant a link under: "TARGET.<16 hex>.tmp".
+std::wstring LandingNameFor(std::wstring_view target, std::uint64_t random);
 
 // A rename through a file's handle takes the name as the file system sees it:
 // "\\??\\C:\\..." for a drive path, "\\??\\UNC\\server\\..." for a share.

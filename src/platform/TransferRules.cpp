@@ -31,6 +31,14 @@ Overdue CheckOverdue(std::uint64_t now, std::uint64_t started, std::uint64_t las
   return Overdue::No;
 }
 
+bool BeyondLimit(std::uint64_t bytes, std::uint64_t limit) { return bytes > limit; }
+
+std::uint32_t BoundedRead(std::uint32_t wanted, std::uint64_t received, std::uint64_t limit) {
+  if (received > limit) return 0;
+  const std::uint64_t room = limit - received;
+  return room >= wanted ? wanted : static_cast<std::uint32_t>(room + 1);
+}
+
 std::uint32_t ReadSizer::Next(std::uint32_t available) const {
   return available == 0 ? kLargest : std::min(std::max(available, ahead_), kLargest);
 }

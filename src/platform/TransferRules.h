@@ -15,6 +15,16 @@ bool StatusSucceeds(std::uint32_t status);
 // is refused by its reader anyway, so only one that ended before it counts.
 bool EndedShort(std::uint64_t received, std::uint64_t declared, std::uint64_t cap = UINT64_MAX);
 
+// The most bytes a body may have: the size the signed index gives it, or no
+// bound without one (WinINet itself stops at a declared length). A body is
+// refused the moment it passes its bound, before the byte beyond is written,
+// and a declared length beyond the bound is refused before anything is read.
+inline constexpr std::uint64_t kNoBodyLimit = UINT64_MAX;
+bool BeyondLimit(std::uint64_t bytes, std::uint64_t limit);
+// A read never asks for more than one byte beyond the bound: enough to tell a
+// body that is too long from one that fits.
+std::uint32_t BoundedRead(std::uint32_t wanted, std::uint64_t received, std::uint64_t limit);
+
 enum class Overdue { No, Silent, PastDeadline };
 
 // Whether a request has run too long, on the tick counts (ms) of its start, of

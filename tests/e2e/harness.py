@@ -17,6 +17,7 @@ import re
 import shutil
 import socket
 import subprocess
+import threading
 import time
 from collections import Counter
 from pathlib import Path, PureWindowsPath
@@ -47,6 +48,7 @@ INSTALL_FOLDER = r"C:\norq_e2e"
 # The win64 test build asks these loopback ports for its two pointer pages.
 PRIMARY_PORT, SECONDARY_PORT = 18080, 18081
 NAMESPACE_HINT = "run the suite in its own network namespace (scripts/test.sh does)"
+LANDED = re.compile(r"\.[0-9a-f]{16}\.tmp$")  # a body's file beside its target
 
 
 class HarnessError(AssertionError):
@@ -323,9 +325,14 @@ class WinePrefix:
     def component_path(self, component: str) -> Path:
         return self.system_folder / component
 
+    @property
+    def support_log_folder(self) -> Path:
+        """%ProgramData%\\norq, which the installer makes for its support log."""
+        return self.drive_c / "ProgramData" / "norq"
+
     def support_logs(self) -> list[Path]:
-        """The support log in the user's temporary folder and the older one it made way for."""
-        return sorted(self.drive_c.glob("users/*/Temp/norq_installer.log*"))
+        """The support log and the older one it made way for."""
+        return sorted(self.support_log_folder.glob("norq_installer.log*"))
 
     def support_log(self) -> str:
         """The lines the installer logged; each starts with the time and its process id."""
@@ -333,21 +340,55 @@ class WinePrefix:
         return logs[0].read_text(encoding="utf-8") if logs else ""
 
     def block_support_log(self, link_to: Path | None = None) -> None:
-        """A folder where the log would go, so every write of it fails; or, with
-        `link_to`, a second name of that file, which the log must leave alone."""
-        log = next(p for p in self.drive_c.glob("users/*/Temp") if p.parent.name != "Public") / "norq_installer.log"
+        """The log's folder made beforehand (by the user's own account, as Wine sees every file),
+        holding a folder where the log would go; or, with `link_to`, a second name of that file,
+        which the log must leave alone."""
+        self.support_log_folder.mkdir(exist_ok=True)
+        log = self.support_log_folder / "norq_installer.log"
         os.link(link_to, log) if link_to else log.mkdir()
 
     def temporaries(self) -> list[Path]:
-        """Files the installer's saves write beside their targets (NAME.PID-SERIAL.tmp)."""
-        return list(self.system_folder.glob("*.*-*.tmp"))
+        """Files the installer's bodies land in beside their targets (NAME.<16 hex digits>.tmp):
+        in the system folder, and in the installer's folder for the setup program."""
+        folders = (self.system_folder, self.unix_path(INSTALL_FOLDER))
+        return [p for folder in folders if folder.is_dir() for p in folder.iterdir() if LANDED.search(p.name)]
+
+    def user_temp_files(self) -> set[Path]:
+        """Every file in the users' temporary folders (Wine's %TEMP% and the older place)."""
+        found = set()
+        for pattern in ("users/*/Temp", "users/*/AppData/Local/Temp"):
+            for folder in self.drive_c.glob(pattern):
+                found.update(p for p in folder.rglob("*") if not p.is_dir())
+        return found
+
+    @contextlib.contextmanager
+    def watch_user_temp(self, every: float = 0.02):
+        """Records, in the yielded set, each file that appears in the users' temporary folders
+        while the block runs, looking every `every` seconds and once more at the end."""
+        before, seen, stop = self.user_temp_files(), set(), threading.Event()
+
+        def look():
+            while True:
+                with contextlib.suppress(OSError):
+                    seen.update(self.user_temp_files() - before)
+                if stop.wait(every):
+                    break
+        watcher = threading.Thread(target=look, daemon=True)
+        watcher.start()
+        try:
+            yield seen
+        finally:
+            stop.set()
+            watcher.join()
+            seen.update(self.user_temp_files() - before)
 
     def reset(self, extra_folders: tuple[str, ...] = ()) -> None:
-        """Removes what the installer may have written: markers, components, the support log,
-        given folders, D:'s contents."""
+        """Removes what the installer may have written: markers, components, the support log and
+        its folder, given folders, D:'s contents."""
         markers = [e for e in self.drive_c.iterdir() if e.name.lower() in ("norqoem.dat", "norq_url.dat")]
         d_entries = list(self.d_link.resolve().iterdir()) if self.d_link.exists() else []
-        for entry in [*markers, *self.support_logs(), *self.temporaries(), *self.components(),
+        log_folder = [self.support_log_folder] if os.path.lexists(self.support_log_folder) else []
+        for entry in [*markers, *log_folder, *self.temporaries(), *self.components(),
                       *map(self.unix_path, extra_folders), *d_entries]:
             if entry.is_dir() and not entry.is_symlink():
                 shutil.rmtree(entry)

@@ -1,5 +1,6 @@
 """Downloads against the scripted server: failures that stand the walk, live progress, bodies with
-and without a usable length, large saves and one cut short by the process's end, a body beyond 4 GiB."""
+and without a usable length, large saves and one cut short by the process's end, a body beyond 4 GiB,
+a body longer than its signed size."""
 import os
 import re
 import shutil
@@ -7,9 +8,10 @@ import time
 
 import pytest
 
-from harness import SERVER_PATHS, close_to, text_pixels, wait_until
-from test_install import (BAR, COMCAT, FAILED, LABEL3, PANEL, PERCENT, POINTED, SCRIPTED, STATE_TEXT, registration,
-                          registrations, scripted, state, temporaries)  # noqa: F401 (a fixture)
+from harness import KEYED_EXE, SERVER_PATHS, close_to, text_pixels, wait_until
+from servers import publish
+from test_install import (BAR, COMCAT, FAILED, INDEX_PATH, LABEL3, PANEL, PERCENT, POINTED, SCRIPTED, SIGNATURE_PATH,
+                          STATE_TEXT, registration, registrations, scripted, state, temporaries)  # noqa: F401
 
 NET_TIMEOUT_S = 4  # the test build's bound on every network step
 BAR_TRACK_PX = 389  # 5835 twips at 96 DPI
@@ -134,12 +136,15 @@ def test_the_window_answers_through_large_saves_and_one_cut_short_leaves_no_temp
                                  SERVER_PATHS["MCI32.OCX"]: {"body_file": str(large), "content_length": "omit"},
                                  SERVER_PATHS["stdole2.tlb"]: {"body_file": str(cut)}})
     watch = machine.prefix.watch_answers(300)  # watching before the installer starts
-    started = time.monotonic()
-    app = machine.launch(args="REFRESH")
-    saved = wait_requests(server, 4, timeout=240) - started  # the third is asked once both are saved
-    wait_until(lambda: any(p.stat().st_size for p in machine.prefix.system_folder.glob("stdole2.tlb.*.tmp")), 60,
-               "the third body being saved beside its target")
-    app.kill()
+    with machine.prefix.watch_user_temp() as in_temp:
+        started = time.monotonic()
+        app = machine.launch(args="REFRESH")
+        saved = wait_requests(server, 4, timeout=240) - started  # the third is asked once both are saved
+        wait_until(lambda: any(p.stat().st_size for p in machine.prefix.system_folder.glob("stdole2.tlb.*.tmp")), 60,
+                   "the third body landing beside its target")
+        app.kill()
+    # Each body lands once, beside its target: nothing goes through the user's temporary folder.
+    assert in_temp == set(), in_temp
     answers = watch.result()
     print(f"\n2 x {LARGE} bytes saved after {saved:.1f} s; the window answered {answers['asked']} times in "
           f"{answers['watched_ms']} ms, the longest wait {answers['longest_ms']} ms; [at, took]: {answers['slow']}")
@@ -157,10 +162,10 @@ SAMPLES = (0, 2**31 - 512, 2**32 - 512, BIG - 4096)
 
 
 def test_a_body_beyond_4_gib(machine, scripted, tmp_path):
-    # The body is spooled in the prefix's temporary folder, then written beside its target.
+    # The body lands once, beside its target.
     free = shutil.disk_usage(machine.prefix.root).free
-    if free < 2 * BIG + 2 * 2**30:
-        pytest.skip(f"needs {2 * BIG / 2**30 + 2:.0f} GiB free for the spool and the file, has {free / 2**30:.1f}")
+    if free < BIG + 2 * 2**30:
+        pytest.skip(f"needs {BIG / 2**30 + 2:.0f} GiB free for the file, has {free / 2**30:.1f}")
     source = tmp_path / "big.bin"
     with open(source, "wb") as f:  # sparse: costs the server side nothing
         os.truncate(f.fileno(), BIG)
@@ -170,13 +175,13 @@ def test_a_body_beyond_4_gib(machine, scripted, tmp_path):
     server = scripted(POINTED | {COMCAT: {"body_file": str(source)}})
     target = machine.prefix.component_path("comcat.dll")
 
-    def spools():
-        return [p for p in (machine.prefix.drive_c / "users").rglob("*") if p.is_file() and p.stat().st_size >= 2**30]
+    def landed():
+        return [p for p in machine.prefix.temporaries() if p.stat().st_size >= 2**30]
 
     started = time.monotonic()
     app = machine.launch(args="REFRESH")
     # 64-bit sizes keep the percentage rising between 0% and 100% while the body arrives, and the bar on its track.
-    arriving, spooled = [], False
+    arriving, landing = [], False
     while len(server.requests()) < 3:  # the next component is asked once this one is saved
         assert time.monotonic() < started + 1800, "the big body was not saved in 30 minutes"
         window = app.main_window()
@@ -184,7 +189,7 @@ def test_a_body_beyond_4_gib(machine, scripted, tmp_path):
         if shown.keys() >= {STATE_TEXT, PERCENT, BAR} and shown[STATE_TEXT].text == "正在下载...comcat.dll" \
                 and shown[PERCENT].text:
             arriving.append(int(shown[PERCENT].text.rstrip("%")))
-            spooled = spooled or bool(spools())
+            landing = landing or bool(landed())
             assert 0 <= shown[BAR].width <= BAR_TRACK_PX
     print(f"\n{BIG} bytes saved after {time.monotonic() - started:.0f} s")
     assert target.stat().st_size == BIG
@@ -194,8 +199,41 @@ def test_a_body_beyond_4_gib(machine, scripted, tmp_path):
             want.seek(offset)
             got.seek(offset)
             assert got.read(8192) == want.read(8192), offset
-    # The spool in the user's temporary folder goes once the body is saved, not at exit.
-    assert spooled, "no spool seen in the user's temporary folder"
-    wait_until(lambda: not spools(), 10, "the spool to go")
+    # It arrived beside its target and became the target, with nothing left beside it.
+    assert landing, "no landing file seen beside the target"
+    assert not [p for p in machine.prefix.temporaries() if p.name.startswith("comcat.dll.")]
+    assert not [p for p in machine.prefix.user_temp_files() if p.stat().st_size >= 2**30]
     assert app.running
     app.close()
+
+
+@pytest.mark.parametrize("how", [{"content_length": "omit"}, {}], ids=["no-length", "declared-length"])
+def test_a_body_longer_than_signed_stops_at_its_signed_size_and_nothing_is_written(machine, sources, scripted, how):
+    """The signed bytes of comcat.dll and 300 MB more: read one byte beyond the signed size, or, when
+    the reply declares its length, not at all; the walk stands and nothing is left beside the target."""
+    tree = machine.workdir / "tree"
+    publish(sources, SCRIPTED, tree)
+    signed = tree / COMCAT[1:]
+    longer = machine.workdir / "longer.bin"
+    with open(longer, "wb") as f:  # sparse beyond the signed bytes: costs the server nothing
+        f.write(signed.read_bytes())
+        os.truncate(f.fileno(), 300 * 2**20)
+    server = scripted({"/quindle_www.html": {"body": SCRIPTED}, INDEX_PATH: {"body_file": str(tree / INDEX_PATH[1:])},
+                       SIGNATURE_PATH: {"body_file": str(tree / SIGNATURE_PATH[1:])},
+                       COMCAT: {"body_file": str(longer), **how}})
+    with machine.prefix.watch_user_temp() as in_temp:
+        app = machine.start(machine.place(exe=KEYED_EXE), "REFRESH")
+        wait_until(lambda: state(app) == FAILED, 20, "the failure text")
+        time.sleep(1)  # the walk stands: nothing more is asked
+        assert server.requests() == [f"GET {path}" for path in ("/quindle_www.html", INDEX_PATH, SIGNATURE_PATH, COMCAT)]
+        assert state(app, LABEL3) == "状态: 检查 comcat.dll ..." and app.running
+        assert not machine.prefix.component_path("comcat.dll").exists() and temporaries(machine) == []
+        app.close()
+        assert app.wait_exit(10) == 0
+    assert in_temp == set(), in_temp
+    size = signed.stat().st_size
+    declared, received = ("no length", size + 1) if how else (f"{300 * 2**20} bytes", 0)
+    failed = re.search(rf"\] download failed: {re.escape(SCRIPTED + COMCAT)}: HTTP 200, declared {declared}, "
+                       rf"received (\d+) bytes in \d+\.\d+ s, failed: (.*)$", machine.prefix.support_log(), re.M)
+    assert failed and int(failed[1]) == received and failed[2] == f"body longer than its signed {size} bytes", \
+        machine.prefix.support_log()

@@ -42,7 +42,6 @@ class FakeSystem : public System {
     files[path].text = text + L"\r\n";
     log.push_back(L"write " + path);
   }
-  std::unique_ptr<TargetFile> CreateTarget(const std::wstring& path) override;
   void StartHidden(const std::wstring& program, const std::wstring& commandLine,
                    const std::wstring& folder) override {
     log.push_back(L"start " + commandLine);
@@ -97,8 +96,7 @@ class FakeSystem : public System {
   }
 
   std::map<std::wstring, FakeFile> files;
-  std::set<std::wstring> unwritable;       // writes there fail like a missing drive
-  std::size_t failTargetAfter = SIZE_MAX;  // bytes a target accepts before a write fails
+  std::set<std::wstring> unwritable;  // writes there fail like a missing drive
   std::map<std::uintptr_t, std::pair<std::wstring, std::uint32_t>> windows;  // handle -> title, process
   std::set<std::uint32_t> cannotOpen, cannotEnd;
   std::wstring commandLine;
@@ -112,27 +110,6 @@ class FakeSystem : public System {
   int keepAnswering = 0;
 };
 
-// Keeps what is appended until Commit, as the real target does beside its file.
-struct FakeTarget : TargetFile {
-  FakeTarget(FakeSystem& s, std::wstring p) : system(s), path(std::move(p)) {}
-  void Append(const std::uint8_t* data, std::size_t size) override {
-    if (pending.size() + size > system.failTargetAfter) throw RuntimeError(ErrorNumber::DiskFull, path);
-    pending.append(reinterpret_cast<const char*>(data), size);
-  }
-  void Commit() override {
-    system.files[path].bytes = pending;
-    system.files[path].folder = false;
-  }
-  FakeSystem& system;
-  std::wstring path;
-  std::string pending;
-};
-
-inline std::unique_ptr<TargetFile> FakeSystem::CreateTarget(const std::wstring& path) {
-  if (unwritable.count(path)) throw RuntimeError(ErrorNumber::PermissionDenied, path);
-  return std::make_unique<FakeTarget>(*this, path);
-}
-
 class FakeInet : public Inet {
  public:
   std::wstring OpenURL(const std::wstring& url) override {
@@ -140,14 +117,23 @@ class FakeInet : public Inet {
     auto it = pages.find(url);
     return it == pages.end() ? L"" : it->second;
   }
-  void Execute(const std::wstring& url, const std::wstring& operation) override {
+  void Execute(const std::wstring& url, const std::wstring& operation, const std::wstring& target) override {
     executed.push_back(url + L" " + operation);
+    targets.push_back(target);
   }
   std::wstring GetHeader(const std::wstring&) override { return contentLength; }
   std::vector<std::uint8_t> GetChunk(std::int32_t size) override {
     const auto n = std::min<std::size_t>(static_cast<std::size_t>(size), body.size() - offset);
     offset += n;
     return {body.begin() + static_cast<std::ptrdiff_t>(offset - n), body.begin() + static_cast<std::ptrdiff_t>(offset)};
+  }
+  // The body as it landed; the walk through GetChunk does not change it.
+  void ReplaceTarget() override {
+    if (!system || targets.empty()) throw RuntimeError(ErrorNumber::InvalidCall);
+    if (system->unwritable.count(targets.back())) throw RuntimeError(ErrorNumber::PermissionDenied, targets.back());
+    FakeFile& file = system->files[targets.back()];
+    file.bytes = body;
+    file.folder = false;
   }
   std::optional<std::string> FetchBytes(const std::wstring& url, std::size_t cap) override {
     requested.push_back(url);
@@ -168,7 +154,8 @@ class FakeInet : public Inet {
   std::map<std::wstring, std::wstring> pages;
   std::map<std::wstring, std::string> files;  // FetchBytes answers
   std::vector<BodyCheck> expected;
-  std::vector<std::wstring> requested, executed;
+  FakeSystem* system = nullptr;  // where ReplaceTarget puts the body
+  std::vector<std::wstring> requested, executed, targets;
   std::string body;
   std::wstring contentLength;
   std::size_t offset = 0;

@@ -29,6 +29,7 @@ struct World {
   World() {
     sys.files[L"C:\\pkg\\norqoem.dat"].text = L"测试版\r\n";
     inet2.pages[PrimaryPointerUrl()] = kServer;
+    inet1.system = &sys;
     sys.formShown = [this] { return form.controls().FormShown(); };
     form.controls().SetObserver([this](ControlId id, Change change) {
       if (change == Change::Caption) captions[id].push_back(form.controls().Caption(id));

@@ -83,9 +83,9 @@ TEST_F(Download, BodyIsSavedWholeAndProgressNeverPassesTheWhole) {
   }
 }
 
-TEST_F(Download, FailedWriteLeavesTheOldFileAndEndsTheEvent) {
+TEST_F(Download, AFailedReplaceLeavesTheOldFileAndEndsTheEvent) {
   sys.files[L"C:\\Windows\\system32\\comcat.dll"].bytes = "old";
-  sys.failTargetAfter = 2048;
+  sys.unwritable = {L"C:\\Windows\\system32\\comcat.dll"};
   inet1.Respond(std::string(5000, 'n'), L"5000");
   EXPECT_THROW(form.Inet1_StateChanged(icResponseCompleted), RuntimeError);
   EXPECT_EQ(Saved(), "old");
@@ -117,6 +117,8 @@ TEST_F(Download, EachDownloadIsOneClimbAndItsCompletionMovesTheWalkOn) {
   EXPECT_EQ(percentages, (Lines{L"", L"100%"}));
   EXPECT_EQ(widths, (std::vector<double>{5835.0}));
   EXPECT_EQ(sys.files[L"C:\\pkg\\norq_setup.exe"].bytes, "MZ" + std::string(2998, 's'));
+  // Each body lands beside its own target: the system folder's, the installer's folder.
+  EXPECT_EQ(inet1.targets, (Lines{L"C:\\Windows\\system32\\comcat.dll", L"C:\\pkg\\norq_setup.exe"}));
   EXPECT_EQ(Lines(sys.log.end() - 2, sys.log.end()), (Lines{L"open C:\\pkg\\norq_setup.exe", L"end program"}));
 }
 

@@ -9,6 +9,7 @@
 #include "platform/FileChecks.h"
 #include "platform/ProcessStart.h"
 #include "platform/ServerAuth.h"
+#include "platform/SupportLogFolder.h"
 #include "platform/SupportLogLine.h"
 #include "platform/System.h"
 #include "platform/SystemPaths.h"
@@ -118,14 +119,11 @@ TEST(PathBuffer, GrowsUntilThePathFitsAndStopsAtTheLimit) {
   for (const auto& c : cases) EXPECT_EQ(NextPathBuffer(c.answer, c.size), c.next) << c.answer << " in " << c.size;
 }
 
-TEST(TargetFile, TheTemporaryLiesBesideTheTargetAndTheRenameNamesTheTargetInFull) {
+TEST(TargetFile, TheLandingFileLiesBesideTheTargetAndTheRenameNamesTheTargetInFull) {
   const std::wstring target = L"C:\\Windows\\system32\\MCI32.OCX";
-  const std::wstring temporary = TemporaryNameFor(target, 4242, 7);
-  EXPECT_EQ(FolderOfModule(temporary), FolderOfModule(target));
-  EXPECT_EQ(temporary.rfind(target + L".", 0), 0u) << temporary;
-  EXPECT_NE(temporary, TemporaryNameFor(target, 4242, 8));
-  EXPECT_NE(temporary, TemporaryNameFor(target, 4243, 7));
-  EXPECT_NE(TemporaryNameFor(target, 1, 23), TemporaryNameFor(target, 12, 3));
+  EXPECT_EQ(LandingNameFor(target, 0x0123456789abcdefull), target + L".0123456789abcdef.tmp");
+  EXPECT_EQ(LandingNameFor(target, 0xf), target + L".000000000000000f.tmp");  // the whole number, always
+  EXPECT_EQ(FolderOfModule(LandingNameFor(target, 1)), FolderOfModule(target));
   // The rename names the target as the file system does.
   const struct { std::wstring path, name; } cases[] = {
       {L"C:\\Windows\\system32\\comcat.dll", L"\\??\\C:\\Windows\\system32\\comcat.dll"},
@@ -152,7 +150,40 @@ TEST(SupportLogFile, EachLineIsStampedEscapedUtf8EndingInCrLfAndAFullFileMakesWa
   // A file over one megabyte makes way for a new one.
   for (std::uint64_t size : {0ull, 1ull << 20}) EXPECT_FALSE(SupportLogIsFull(size)) << size;
   for (std::uint64_t size : {(1ull << 20) + 1, 5'000'000'000ull}) EXPECT_TRUE(SupportLogIsFull(size)) << size;
-  EXPECT_EQ(OlderSupportLog(L"C:\\Temp\\norq_installer.log"), L"C:\\Temp\\norq_installer.log.1");
+  EXPECT_EQ(OlderSupportLog(L"C:\\ProgramData\\norq\\norq_installer.log"), L"C:\\ProgramData\\norq\\norq_installer.log.1");
+}
+
+// Wine reports every folder's owner as the user's own account (or S-1-5-7 for another Unix user's)
+// and a symbolic link as the folder it leads to, so only some rows can be shown end to end.
+TEST(SupportLogFile, OnlyAFolderThatOnlyAdministratorsCouldHaveMadeHoldsTheLog) {
+  EXPECT_EQ(SupportLogFolder(L"C:\\ProgramData"), L"C:\\ProgramData\\norq");
+  EXPECT_EQ(SupportLogFolder(L"D:\\"), L"D:\\norq");
+  constexpr std::uint32_t kFolder = 0x10, kLink = 0x400, kReadOnly = 0x1;
+  const struct { std::uint32_t attributes; bool directory; const wchar_t* owner; bool madeNow, usable; } folders[] = {
+      {kFolder, true, L"S-1-5-18", false, true},                 // SYSTEM
+      {kFolder, true, L"S-1-5-32-544", false, true},             // Administrators
+      {kFolder | kReadOnly, true, L"S-1-5-32-544", false, true},
+      {kFolder, true, L"S-1-5-21-1-2-3-1001", false, false},     // a user, administrator or not
+      {kFolder, true, L"S-1-5-32-545", false, false},            // Users
+      {kFolder, true, L"S-1-5-7", false, false},                 // anonymous: Wine's "another Unix user"
+      {kFolder, true, L"", false, false},                        // no owner could be read
+      {kFolder, true, L"S-1-5-32-5440", false, false},
+      {kFolder, true, L"S-1-5-21-1-2-3-1001", true, true},       // made by this run
+      {kFolder | kLink, true, L"S-1-5-32-544", false, false},    // a junction or link, whoever owns it
+      {kFolder | kLink, true, L"S-1-5-18", true, false},
+      {0, false, L"S-1-5-18", false, false},                     // a file of that name
+      {kFolder, false, L"S-1-5-18", false, false},
+  };
+  for (const auto& c : folders) {
+    EXPECT_EQ(LogFolderUsable(c.attributes, c.directory, c.owner, c.madeNow), c.usable)
+        << std::hex << c.attributes << " " << c.owner << " " << c.madeNow;
+  }
+  const struct { std::uint32_t attributes; bool directory; std::uint32_t links; bool usable; } files[] = {
+      {0x80, false, 1, true}, {0x20, false, 1, true}, {0x20, false, 2, false}, {0x20, false, 0, false},
+      {0x20 | kLink, false, 1, false}, {kFolder, true, 1, false}, {0, true, 1, false}};
+  for (const auto& c : files) {
+    EXPECT_EQ(LogFileUsable(c.attributes, c.directory, c.links), c.usable) << std::hex << c.attributes << " " << c.links;
+  }
 }
 
 TEST(FileError, EachWin32CodeGivesTheNumberTheUserHasAlwaysSeen) {

@@ -55,6 +55,18 @@ TEST(CheckOverdue, SilenceAndTheOverallDeadline) {
   for (const auto& c : cases) EXPECT_EQ(CheckOverdue(c.now, c.started, c.lastHeard, kTimeout, c.deadline), c.overdue) << c.now;
 }
 
+// A body signed at `limit` bytes is read up to one byte beyond it and refused at that byte.
+TEST(BodyLimit, ReadsStopOneByteBeyondTheSignedSize) {
+  const struct { std::uint32_t wanted; std::uint64_t received, limit; std::uint32_t read; } reads[] = {
+      {65536, 0, 3000, 3001},  {65536, 2999, 3000, 2}, {65536, 3000, 3000, 1}, {100, 0, 3000, 100},
+      {3000, 0, 3000, 3000},   {3001, 0, 3000, 3001},  {3002, 0, 3000, 3001},
+      {65536, 5'000'000'000ull, kNoBodyLimit, 65536},  {65536, 0, 0, 1}};
+  for (const auto& c : reads) EXPECT_EQ(BoundedRead(c.wanted, c.received, c.limit), c.read) << c.received << "/" << c.limit;
+  const struct { std::uint64_t bytes, limit; bool beyond; } sizes[] = {
+      {3000, 3000, false}, {3001, 3000, true}, {0, 0, false}, {1, 0, true}, {UINT64_MAX, kNoBodyLimit, false}};
+  for (const auto& c : sizes) EXPECT_EQ(BeyondLimit(c.bytes, c.limit), c.beyond) << c.bytes << "/" << c.limit;
+}
+
 TEST(ReadSizer, FollowsTheLinkWithinTheLargestRead) {
   ReadSizer sizer;
   EXPECT_EQ(sizer.Next(0), ReadSizer::kLargest);  // nothing known: wait for a full read

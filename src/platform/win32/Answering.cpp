@@ -8,18 +8,6 @@ static_assert(norq::kWaitForever == INFINITE);
 namespace norq::win32 {
 
 namespace {
-struct FlushJob {
-  HANDLE file;
-  BOOL ok = FALSE;
-  DWORD error = 0;
-};
-
-DWORD WINAPI FlushWork(void* parameter) {
-  auto* job = static_cast<FlushJob*>(parameter);
-  job->ok = ::FlushFileBuffers(job->file);
-  job->error = job->ok ? 0 : ::GetLastError();
-  return 0;
-}
 DWORD WINAPI CloseWork(void* handle) { return ::CloseHandle(static_cast<HANDLE>(handle)) ? 0 : ::GetLastError(); }
 }  // namespace
 
@@ -47,21 +35,6 @@ void PauseAnswering(DWORD milliseconds) {
     return;
   }
   (void)WaitAnswering(never.get(), milliseconds);
-}
-
-BOOL FlushAnswering(HANDLE file) {
-  FlushJob job{file};
-  UniqueHandle worker(::CreateThread(nullptr, 0, FlushWork, &job, 0, nullptr));
-  // Without a thread the sync still has to happen: on this one, silently.
-  if (!worker) return ::FlushFileBuffers(file);
-  if (WaitAnswering(worker.get(), INFINITE) != WAIT_OBJECT_0) {
-    // The job lives on this stack: never leave while the thread may touch it.
-    const DWORD error = ::GetLastError();
-    (void)::WaitForSingleObject(worker.get(), INFINITE);
-    if (!job.ok && job.error == 0) job.error = error;
-  }
-  ::SetLastError(job.error);
-  return job.ok;
 }
 
 void CloseAnswering(HANDLE handle) {

@@ -15,10 +15,6 @@ DWORD WaitAnswering(HANDLE object, DWORD timeoutMs);
 // Sleep that answers sent messages meanwhile.
 void PauseAnswering(DWORD milliseconds);
 
-// FlushFileBuffers on a helper thread, answering meanwhile: syncing a large
-// file can take seconds. Same result and last error as the call itself.
-BOOL FlushAnswering(HANDLE file);
-
 // CloseHandle on a helper thread, answering meanwhile: closing the last handle
 // of a large delete-on-close file deletes it, which can take a quarter of a
 // second. The handle is closed whatever happens.

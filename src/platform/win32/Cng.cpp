@@ -60,6 +60,11 @@ bool Sha256::Finish(Sha256Digest& digest) {
   return ok;
 }
 
+bool RandomNumber(std::uint64_t& value) {
+  return Succeeded(BCrypt().BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&value), sizeof value,
+                                            BCRYPT_USE_SYSTEM_PREFERRED_RNG));
+}
+
 bool VerifyP256(const P256PublicKey& key, std::string_view message, const P256Signature& signature) {
   Sha256 hash;
   Sha256Digest digest{};

@@ -31,6 +31,10 @@ class Sha256 {
   std::vector<std::uint8_t> object_;
 };
 
+// A number from the system's random generator; false with the NTSTATUS in
+// GetLastError() when it has none to give.
+bool RandomNumber(std::uint64_t& value);
+
 bool VerifyP256(const P256PublicKey& key, std::string_view message, const P256Signature& signature);
 
 }  // namespace norq::win32

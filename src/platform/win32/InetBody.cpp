@@ -13,27 +13,17 @@ namespace {
 
 constexpr wchar_t kShortBody[] = L"body shorter than its Content-Length";
 
-UniqueFile CreateSpool() {
-  wchar_t folder[MAX_PATH + 1];
-  const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
-  if (length == 0 || length > MAX_PATH) return {};
-  wchar_t name[MAX_PATH];
-  if (!::GetTempFileNameW(folder, L"nrq", 0, name)) return {};
-  UniqueFile file(::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-  if (!file) {
-    const DWORD error = ::GetLastError();
-    ::DeleteFileW(name);
-    ::SetLastError(error);
-  }
-  return file;
-}
-
 }  // namespace
 
-bool Spool(InetRequest& r, HINTERNET request) {
-  UniqueFile file = CreateSpool();
-  if (!file) return r.Fail(L"CreateFileW (spool)");
+bool Land(InetRequest& r, HINTERNET request) {
+  const HANDLE file = r.landed.get();
+  const std::uint64_t limit = r.check.pinned ? r.check.pinned->size : kNoBodyLimit;
+  const auto tooLong = [&r, limit] {
+    r.failure = L"body longer than its signed " + std::to_wstring(limit) + L" bytes";
+    return false;
+  };
+  // A length beyond the signed size is refused before a byte is read.
+  if (BeyondLimit(r.declared, limit)) return tooLong();
   // Hashed as it arrives: the body is checked before anyone sees it.
   Sha256 hash;
   if (r.check.pinned && !hash.Start()) return r.Fail(L"BCryptCreateHash");
@@ -45,14 +35,18 @@ bool Spool(InetRequest& r, HINTERNET request) {
     DWORD available = 0;
     if (!WinInet().InternetQueryDataAvailable(request, &available, 0, 0)) return r.Fail(L"InternetQueryDataAvailable");
     if (r.cancelled) return false;
-    const DWORD wanted = sizer.Next(available);
+    const DWORD wanted = BoundedRead(sizer.Next(available), total, limit);
     const ULONGLONG before = ::GetTickCount64();
     DWORD got = 0;
     if (!WinInet().InternetReadFile(request, buffer.data(), wanted, &got)) return r.Fail(L"InternetReadFile");
     if (r.cancelled) return false;
     sizer.After(wanted, got, ::GetTickCount64() - before);
     if (got == 0) break;
-    if (!WriteAll(file.get(), buffer.data(), got)) return r.Fail(L"WriteFile (spool)");
+    if (BeyondLimit(total + got, limit)) {
+      r.received = total + got;
+      return tooLong();
+    }
+    if (!WriteAll(file, buffer.data(), got)) return r.Fail(L"WriteFile (landed body)");
     if (r.check.pinned && !hash.Add(buffer.data(), got)) return r.Fail(L"BCryptHashData");
     if (head.size() < 2) head.append(reinterpret_cast<const char*>(buffer.data()), std::min<DWORD>(got, 2));
     total += got;
@@ -72,9 +66,11 @@ bool Spool(InetRequest& r, HINTERNET request) {
     r.failure = L"body refused: empty, not a program, or not as the signed index lists it";
     return false;
   }
+  // On the disk before it may become the target; here, where a long sync
+  // keeps nobody waiting.
+  if (!::FlushFileBuffers(file)) return r.Fail(L"FlushFileBuffers (landed body)");
   LARGE_INTEGER start{};
-  if (!::SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN)) return r.Fail(L"SetFilePointerEx (spool)");
-  r.spool = std::move(file);
+  if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return r.Fail(L"SetFilePointerEx (landed body)");
   return true;
 }
 

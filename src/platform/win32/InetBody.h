@@ -4,9 +4,10 @@
 
 namespace norq::win32 {
 
-// The body into a temporary file that goes away when closed, hashed and
-// checked as it arrives, the count posted to the window as it grows.
-bool Spool(InetRequest& r, HINTERNET request);
+// The body into the request's landed file, hashed and checked as it arrives,
+// refused the moment it passes its signed size, the count posted to the
+// window as it grows. On success the file is synced and read from its start.
+bool Land(InetRequest& r, HINTERNET request);
 // The body as text, up to the request's cap.
 bool ReadText(InetRequest& r, HINTERNET request);
 

@@ -41,9 +41,12 @@ struct InetRequest {
   std::wstring url;
   std::wstring verb;
   std::wstring agent;
-  bool download = false;    // Execute: spooled and reported; OpenURL: a short text, silent
+  bool download = false;    // Execute: landed and reported; OpenURL: a short text, silent
   std::size_t textCap = 0;  // a blocking request reads at most this much
-  BodyCheck check;          // what a spooled body must pass
+  BodyCheck check;          // what a landed body must pass
+  // Execute: the file beside the target that the body lands in (platform/win32/Landing).
+  // The worker's while it runs; closed by the worker when the request fails.
+  UniqueFile landed;
   UniqueHandle done;        // set once the outcome below is complete
   ULONGLONG started = 0;
 
@@ -69,8 +72,8 @@ struct InetRequest {
   // The outcome, complete before `ended` is claimed or `done` is set.
   bool succeeded = false;
   std::wstring failure;
+  std::wstring note;  // TransferFacts::note
   Headers headers;
-  UniqueFile spool;
   std::string text;
 
   // To the transfer's window, unless the request was let go of.

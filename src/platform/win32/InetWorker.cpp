@@ -6,7 +6,6 @@
 #include "platform/TransferRules.h"
 #include "platform/Url.h"
 #include "platform/win32/InetBody.h"
-#include "platform/win32/SupportLog.h"
 #include "platform/win32/WinError.h"
 
 namespace norq::win32 {
@@ -78,8 +77,7 @@ bool KeepLogonFromServer(InetRequest& r, HINTERNET request) {
     ::SetLastError(error);
     return r.Fail(L"InternetSetOptionW");
   }
-  AppendToSupportLog(L"this WinINet cannot keep the logon from servers (Win32 code " + std::to_wstring(error) +
-                     L"); going on without: " + r.url);
+  r.note = L"this WinINet cannot keep the logon from servers (Win32 code " + std::to_wstring(error) + L")";
   return true;
 }
 
@@ -164,7 +162,7 @@ bool Transfer(InetRequest& r) {
     r.failure = L"HTTP status " + std::to_wstring(status);
     return false;
   }
-  return r.download ? Spool(r, request) : ReadText(r, request);
+  return r.download ? Land(r, request) : ReadText(r, request);
 }
 
 DWORD WINAPI Work(void* parameter) {
@@ -179,6 +177,9 @@ DWORD WINAPI Work(void* parameter) {
     r.failure = L"unexpected failure";
   }
   r.succeeded = ok;
+  // A failed body goes now, on this thread: nobody else will read it, and
+  // deleting a large one must not hold up the window.
+  if (!ok) r.landed.reset();
   r.quiet = true;  // closing our own handles below is not news
   // The outcome is complete: report it before closing, which may take a while.
   if (r.download && !r.ended.exchange(true)) r.Post(kStateMessage, ok ? icResponseCompleted : icError);

@@ -1,19 +1,116 @@
 #include "platform/win32/SupportLog.h"
 
-#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+#include <shlobj.h>
 
+#include "platform/FileChecks.h"
+#include "platform/SupportLogFolder.h"
 #include "platform/SupportLogLine.h"
-#include "platform/win32/Handles.h"
+#include "platform/win32/Landing.h"
 
 namespace norq::win32 {
 
+static_assert(kFileAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
+
 namespace {
 
-std::wstring LogPath() {
-  wchar_t folder[MAX_PATH + 1];
-  const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
-  if (length == 0 || length > MAX_PATH) return {};
-  return std::wstring(folder, length) + kSupportLogName;
+struct LocalMemoryTraits {
+  using Type = HLOCAL;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type memory) noexcept { ::LocalFree(memory); }
+};
+using UniqueLocal = Unique<LocalMemoryTraits>;
+
+struct TaskMemoryTraits {
+  using Type = PWSTR;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type memory) noexcept { ::CoTaskMemFree(memory); }
+};
+using UniqueTaskText = Unique<TaskMemoryTraits>;
+
+class Locked {
+ public:
+  explicit Locked(SRWLOCK& lock) noexcept : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
+  ~Locked() { ::ReleaseSRWLockExclusive(&lock_); }
+  Locked(const Locked&) = delete;
+  Locked& operator=(const Locked&) = delete;
+
+ private:
+  SRWLOCK& lock_;
+};
+
+// The system's own answer, not %ProgramData% from the environment, which
+// whoever started the installer sets.
+std::wstring ProgramDataFolder() {
+  PWSTR path = nullptr;
+  const HRESULT status = ::SHGetKnownFolderPath(FOLDERID_ProgramData, KF_FLAG_DEFAULT, nullptr, &path);
+  const UniqueTaskText owned(path);
+  return SUCCEEDED(status) && path ? std::wstring(path) : std::wstring();
+}
+
+// Makes the folder with its own DACL, or finds one of that name; `madeNow`
+// tells which.
+bool MakeFolder(const std::wstring& folder, bool& madeNow) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kSupportLogFolderSddl, SDDL_REVISION_1, &descriptor,
+                                                              nullptr)) {
+    return false;
+  }
+  const UniqueLocal owned(descriptor);
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  madeNow = ::CreateDirectoryW(folder.c_str(), &attributes) != FALSE;
+  return madeNow || ::GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+std::wstring OwnerOf(HANDLE handle) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS) {
+    return {};
+  }
+  const UniqueLocal ownedDescriptor(descriptor);
+  LPWSTR text = nullptr;
+  if (!::ConvertSidToStringSidW(owner, &text)) return {};
+  const UniqueLocal ownedText(text);
+  return text;
+}
+
+// Asked of the handle alone: GetFileInformationByHandle also asks the volume
+// for its serial number, a request to the mount manager whose answer Wine
+// delivers to this thread as a signal; 32-bit Wine under qemu's user-mode
+// emulator (the i686 test run) crashes on such a signal to any thread but the
+// newest, and the transfers start threads.
+struct Described {
+  DWORD attributes = 0;
+  bool directory = false;
+  DWORD links = 0;
+};
+bool Describe(HANDLE handle, Described& described) {
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  FILE_STANDARD_INFO standard{};
+  if (!::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag) ||
+      !::GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard)) {
+    return false;
+  }
+  described = {tag.FileAttributes, standard.Directory != FALSE, standard.NumberOfLinks};
+  return true;
+}
+
+// The log file of that name, opened without following a link and checked on
+// the handle; nothing when it is not a plain file with one name. Appends from
+// several runs at once land whole: FILE_APPEND_DATA writes at the end.
+UniqueFile OpenLogFile(const std::wstring& path) {
+  UniqueFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | DELETE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  Described described;
+  if (!file || !Describe(file.get(), described) ||
+      !LogFileUsable(described.attributes, described.directory, described.links)) {
+    return {};
+  }
+  return file;
 }
 
 LogStamp Now() {
@@ -23,48 +120,51 @@ LogStamp Now() {
           ::GetCurrentProcessId()};
 }
 
-// A full log makes way for a new one; if the rename fails the lines still go
-// to the old file, which is better than none.
-void StartNewFileIfFull(const std::wstring& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return;
-  const std::uint64_t size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  if (SupportLogIsFull(size)) (void)::MoveFileExW(path.c_str(), OlderSupportLog(path).c_str(), MOVEFILE_REPLACE_EXISTING);
-}
-
-// The temporary folder belongs to the user, and the installer runs elevated: a
-// link planted there in the log's name would have it append to a file of the
-// system's choosing. Only a plain file with one name is written. Asked of the
-// file alone: GetFileInformationByHandle also asks the volume for its serial
-// number, a request to the mount manager on every line, whose answer Wine
-// delivers to this thread as a signal; 32-bit Wine under qemu's user-mode
-// emulator (the i686 test run) crashes on such a signal to any thread but the
-// newest, and the transfers start threads.
-bool IsPlainFile(HANDLE file) {
-  FILE_ATTRIBUTE_TAG_INFO tag{};
-  FILE_STANDARD_INFO standard{};
-  if (!::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) ||
-      !::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)) {
-    return false;
-  }
-  return (tag.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 && !standard.Directory &&
-         standard.NumberOfLinks == 1;
-}
-
 }  // namespace
 
-void AppendToSupportLog(const std::wstring& line) noexcept {
+void SupportLog::Open() {
+  state_ = State::Off;  // unless every step below succeeds
+  const std::wstring programData = ProgramDataFolder();
+  if (programData.empty()) return;
+  const std::wstring folder = SupportLogFolder(programData);
+  bool madeNow = false;
+  if (!MakeFolder(folder, madeNow)) return;
+  // Held without FILE_SHARE_DELETE: while it is open nobody can rename or
+  // remove the folder, so the names opened in it below stay the checked one's.
+  folder_.reset(::CreateFileW(folder.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                              nullptr));
+  Described described;
+  if (!folder_ || !Describe(folder_.get(), described) ||
+      !LogFolderUsable(described.attributes, described.directory, OwnerOf(folder_.get()), madeNow)) {
+    folder_.reset();
+    return;
+  }
+  path_ = folder + L"\\" + kSupportLogName;
+  file_ = OpenLogFile(path_);
+  if (file_) state_ = State::Open;
+}
+
+// A full log makes way for a new one: renamed through its own handle, so the
+// file that moves is the one checked, whatever its name has come to mean. If
+// the rename or the new file fails, the lines still go to the old file.
+void SupportLog::StartNewFileIfFull() {
+  FILE_STANDARD_INFO standard{};
+  if (!::GetFileInformationByHandleEx(file_.get(), FileStandardInfo, &standard, sizeof standard)) return;
+  if (!SupportLogIsFull(static_cast<std::uint64_t>(standard.EndOfFile.QuadPart))) return;
+  if (!RenameOpenFile(file_.get(), OlderSupportLog(path_))) return;
+  if (UniqueFile next = OpenLogFile(path_)) file_ = std::move(next);
+}
+
+void SupportLog::Append(const std::wstring& line) noexcept {
+  const Locked locked(lock_);
   try {
-    const std::wstring path = LogPath();
-    if (path.empty()) return;
-    StartNewFileIfFull(path);
+    if (state_ == State::NotOpened) Open();
+    if (state_ != State::Open) return;
+    StartNewFileIfFull();
     const std::string bytes = SupportLogLine(Now(), line);
-    // Appends from several runs at once land whole: FILE_APPEND_DATA writes at the end.
-    UniqueFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file || !IsPlainFile(file.get())) return;
     DWORD written = 0;
-    (void)::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    (void)::WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   } catch (...) {
   }
 }

@@ -69,6 +69,7 @@ BCryptApi LoadBCrypt() {
   NORQ_BIND(api, kDll, m, BCryptImportKeyPair);
   NORQ_BIND(api, kDll, m, BCryptDestroyKey);
   NORQ_BIND(api, kDll, m, BCryptVerifySignature);
+  NORQ_BIND(api, kDll, m, BCryptGenRandom);
   return api;
 }
 

@@ -41,6 +41,7 @@ struct BCryptApi {
   decltype(&::BCryptImportKeyPair) BCryptImportKeyPair;
   decltype(&::BCryptDestroyKey) BCryptDestroyKey;
   decltype(&::BCryptVerifySignature) BCryptVerifySignature;
+  decltype(&::BCryptGenRandom) BCryptGenRandom;
 };
 const BCryptApi& BCrypt();
 

@@ -8,6 +8,7 @@
 #include "platform/win32/Answering.h"
 #include "platform/win32/InetRequest.h"
 #include "platform/win32/InetWorker.h"
+#include "platform/win32/Landing.h"
 #include "platform/win32/SystemLibrary.h"
 #include "platform/win32/WinError.h"
 
@@ -42,8 +43,9 @@ WinInetTransfer::~WinInetTransfer() {
   window_.Destroy();  // before the members its messages would reach
 }
 
-std::shared_ptr<InetRequest> WinInetTransfer::Start(const std::wstring& url, const std::wstring& verb, bool download,
+std::shared_ptr<InetRequest> WinInetTransfer::Start(const std::wstring& url, const std::wstring& verb, UniqueFile landed,
                                                     UniqueHandle& worker, std::size_t textCap) {
+  const bool download = static_cast<bool>(landed);
   auto request = std::make_shared<InetRequest>();
   request->window = window_.get();
   request->generation = generation_;
@@ -53,6 +55,7 @@ std::shared_ptr<InetRequest> WinInetTransfer::Start(const std::wstring& url, con
   request->download = download;
   request->textCap = textCap;
   if (download) request->check = std::exchange(expected_, BodyCheck{});
+  request->landed = std::move(landed);
   request->Touch();
   request->started = ::GetTickCount64();
   request->done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -71,17 +74,19 @@ void WinInetTransfer::Abandon() {
 
 void WinInetTransfer::DropResponse() {
   headers_.clear();
-  // Closing the last body's spool deletes it: for a body of a few hundred
-  // megabytes that held the window unanswered for a quarter of a second just
-  // as the next download started.
-  if (spool_) CloseAnswering(spool_.release());
+  // Closing a body that was never put in place deletes it: for a body of a
+  // few hundred megabytes that holds the window for a quarter of a second.
+  if (landed_) CloseAnswering(landed_.release());
+  target_.clear();
   chunks_.Reset();
 }
 
-void WinInetTransfer::Execute(const std::wstring& url, const std::wstring& operation) {
+void WinInetTransfer::Execute(const std::wstring& url, const std::wstring& operation, const std::wstring& target) {
   Abandon();
   DropResponse();
-  current_ = Start(url, operation, true, worker_, kTextCap);
+  UniqueFile landed = CreateLanding(target);
+  current_ = Start(url, operation, std::move(landed), worker_, kTextCap);
+  target_ = target;
   if (!window_.StartWatchdog(kWatchdogPeriodMs)) {
     const DWORD error = ::GetLastError();
     Abandon();
@@ -109,7 +114,7 @@ std::optional<std::string> WinInetTransfer::FetchBytes(const std::wstring& url, 
 
 std::shared_ptr<InetRequest> WinInetTransfer::Block(const std::wstring& url, std::size_t cap) {
   UniqueHandle worker;
-  const auto request = Start(url, L"GET", false, worker, cap);
+  const auto request = Start(url, L"GET", UniqueFile(), worker, cap);
   const HANDLE done = request->done.get();
   // The loop relies only on its own share of the request: a message handled in
   // it may run any event, one that starts another request on this object too.
@@ -147,12 +152,18 @@ std::shared_ptr<InetRequest> WinInetTransfer::Block(const std::wstring& url, std
 std::wstring WinInetTransfer::GetHeader(const std::wstring& name) { return FindHeader(headers_, name); }
 
 std::vector<std::uint8_t> WinInetTransfer::GetChunk(std::int32_t size) {
-  if (!spool_) return {};
+  if (!landed_) return {};
   return chunks_.Take(size, [this](std::uint8_t* into, std::size_t wanted) {
     DWORD got = 0;
-    CheckFile(::ReadFile(spool_.get(), into, static_cast<DWORD>(wanted), &got, nullptr), L"ReadFile", L"(downloaded body)");
+    CheckFile(::ReadFile(landed_.get(), into, static_cast<DWORD>(wanted), &got, nullptr), L"ReadFile", target_);
     return static_cast<std::size_t>(got);
   });
+}
+
+void WinInetTransfer::ReplaceTarget() {
+  if (!landed_) ThrowError(ErrorNumber::InvalidCall, L"ReplaceTarget", target_, ERROR_INVALID_HANDLE);
+  chunks_.Reset();
+  win32::ReplaceTarget(landed_, target_);
 }
 
 TransferFacts WinInetTransfer::LastTransfer() const { return last_; }
@@ -165,7 +176,7 @@ void WinInetTransfer::OnState(std::uint32_t generation, std::int16_t state) {
     last_ = finished->Facts(finished->failure);
     if (state == icResponseCompleted) {
       headers_ = std::move(finished->headers);
-      spool_ = std::move(finished->spool);
+      landed_ = std::move(finished->landed);
     }
   }
   // Last: the handler may start the next request from here.

@@ -34,9 +34,10 @@ class WinInetTransfer final : public Inet, private TransferWindow::Listener {
   std::wstring OpenURL(const std::wstring& url) override;
   std::optional<std::string> FetchBytes(const std::wstring& url, std::size_t cap) override;
   void ExpectBody(BodyCheck check) override;
-  void Execute(const std::wstring& url, const std::wstring& operation) override;
+  void Execute(const std::wstring& url, const std::wstring& operation, const std::wstring& target) override;
   std::wstring GetHeader(const std::wstring& name) override;
   std::vector<std::uint8_t> GetChunk(std::int32_t size) override;
+  void ReplaceTarget() override;
 
   // Why the last request failed (the call and its error code, the status, or
   // the time-out) with its status, lengths and duration; no failure after a success.
@@ -46,7 +47,7 @@ class WinInetTransfer final : public Inet, private TransferWindow::Listener {
   void OnState(std::uint32_t generation, std::int16_t state) override;
   void OnProgress(std::uint32_t generation) override;
   void OnWatchdog() override;
-  std::shared_ptr<InetRequest> Start(const std::wstring& url, const std::wstring& verb, bool download,
+  std::shared_ptr<InetRequest> Start(const std::wstring& url, const std::wstring& verb, UniqueFile landed,
                                      UniqueHandle& worker, std::size_t textCap);
   // Runs a request to its end while the window's messages are handled; the
   // finished request, or nothing when it failed or ran out of time.
@@ -63,9 +64,11 @@ class WinInetTransfer final : public Inet, private TransferWindow::Listener {
   BodyCheck expected_;  // for the next Execute
   UniqueHandle worker_;
 
-  // The completed response: its headers and the spooled body GetChunk reads.
+  // The completed response: its headers, and the landed body that GetChunk
+  // reads and ReplaceTarget puts in place of its target.
   Headers headers_;
-  UniqueFile spool_;
+  UniqueFile landed_;
+  std::wstring target_;
   ChunkReader chunks_;
   TransferFacts last_;
 };

@@ -14,7 +14,6 @@
 #include "platform/win32/Answering.h"
 #include "platform/win32/Cng.h"
 #include "platform/win32/Handles.h"
-#include "platform/win32/SupportLog.h"
 #include "platform/win32/WinError.h"
 #include "platform/win32/WriteAll.h"
 #include "trust/UtcTime.h"
@@ -31,11 +30,6 @@ namespace {
 // is not a marker, and reading all of it would only cost time and memory.
 constexpr std::size_t kLineReadCap = 1 << 20;
 constexpr DWORD kLineReadBlock = 64 * 1024;
-// Callers append 1024-byte pieces; writing each would mean millions of calls.
-constexpr std::size_t kTargetBuffer = 1 << 20;
-// Other temporary files of this name may be left by a process of the same id
-// long gone; a few more serials find a free name.
-constexpr int kTemporaryNameTries = 100;
 // The access the product has always asked for when ending a process (all
 // access as defined before Windows Vista, which later systems still grant).
 constexpr DWORD kEndProcessAccess = 0x001F0FFF;
@@ -70,112 +64,6 @@ std::wstring ReadPath(const wchar_t* call, Copy copy) {
     buffer.resize(next);
   }
 }
-
-constexpr std::uint64_t kSyncEvery = 64ull << 20;
-
-bool SetDeleteOnClose(HANDLE file, bool remove) {
-  FILE_DISPOSITION_INFO disposition{};
-  disposition.DeleteFile = remove ? TRUE : FALSE;
-  return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
-}
-
-// Replaces `target` with the open file in one rename.
-void RenameOpenFile(HANDLE file, const std::wstring& target) {
-  const std::wstring name = FileSystemName(target);
-  std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
-  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-  rename->ReplaceIfExists = TRUE;
-  rename->RootDirectory = nullptr;
-  rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
-  std::copy(name.begin(), name.end(), rename->FileName);
-  CheckFile(::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())),
-            L"SetFileInformationByHandle", target);
-}
-
-class WinTargetFile final : public TargetFile {
- public:
-  WinTargetFile(std::wstring target, std::wstring temporary, UniqueFile file)
-      : target_(std::move(target)), temporary_(std::move(temporary)), file_(std::move(file)) {
-    buffer_.reserve(kTargetBuffer);
-  }
-  WinTargetFile(const WinTargetFile&) = delete;
-  WinTargetFile& operator=(const WinTargetFile&) = delete;
-
-  ~WinTargetFile() override {
-    if (!done_) Discard();
-  }
-
-  void Append(const std::uint8_t* data, std::size_t size) override {
-    CheckOpen();
-    if (size == 0) return;
-    try {
-      if (size > kTargetBuffer - buffer_.size()) Flush();
-      if (size >= kTargetBuffer) {
-        CheckFile(WriteAll(file_.get(), data, size), L"WriteFile", temporary_);
-      } else {
-        buffer_.insert(buffer_.end(), data, data + size);
-      }
-    } catch (...) {
-      // A failed write (a full disk, most likely) gives its space back now
-      // rather than when the caller lets go of this object.
-      Discard();
-      throw;
-    }
-  }
-
-  void Commit() override {
-    CheckOpen();
-    try {
-      Flush();
-      CheckFile(FlushAnswering(file_.get()), L"FlushFileBuffers", temporary_);
-      // Renamed through its own handle, so the file stays marked for deletion
-      // until the moment it becomes the target.
-      CheckFile(SetDeleteOnClose(file_.get(), false), L"SetFileInformationByHandle", temporary_);
-      RenameOpenFile(file_.get(), target_);
-      // A failed close may have lost data, so it counts.
-      CheckFile(::CloseHandle(file_.release()), L"CloseHandle", target_);
-      done_ = true;
-    } catch (...) {
-      Discard();
-      throw;
-    }
-  }
-
- private:
-  void CheckOpen() const {
-    if (done_) ThrowError(ErrorNumber::InvalidCall, L"TargetFile", target_, ERROR_INVALID_HANDLE);
-  }
-
-  void Flush() {
-    CheckFile(WriteAll(file_.get(), buffer_.data(), buffer_.size()), L"WriteFile", temporary_);
-    unsynced_ += buffer_.size();
-    buffer_.clear();
-    // The data must be on the disk before the rename. Syncing as the file grows
-    // spreads that wait over the writing, where the window still paints,
-    // instead of one long silence at the end of a large file.
-    if (unsynced_ >= kSyncEvery) {
-      CheckFile(FlushAnswering(file_.get()), L"FlushFileBuffers", temporary_);
-      unsynced_ = 0;
-    }
-  }
-
-  // Nothing can be reported from here: this runs while another failure is on
-  // its way out or while the object is destroyed. The old target is untouched
-  // either way; a temporary file that cannot be deleted is only left over.
-  void Discard() noexcept {
-    done_ = true;
-    if (file_) (void)SetDeleteOnClose(file_.get(), true);
-    file_.reset();
-    (void)::DeleteFileW(temporary_.c_str());
-  }
-
-  std::wstring target_;
-  std::wstring temporary_;
-  UniqueFile file_;
-  std::vector<std::uint8_t> buffer_;
-  std::uint64_t unsynced_ = 0;
-  bool done_ = false;
-};
 
 // Starts `program` by its full path and returns its process; its thread's
 // handle is closed. A start that fails only for a moment is tried again (see
@@ -318,31 +206,6 @@ void WinSystem::WriteTextLine(const std::wstring& path, const std::wstring& text
   CheckFile(::CloseHandle(file.release()), L"CloseHandle", path);
 }
 
-std::unique_ptr<TargetFile> WinSystem::CreateTarget(const std::wstring& path) {
-  const DWORD processId = ::GetCurrentProcessId();
-  DWORD error = ERROR_FILE_EXISTS;
-  std::wstring temporary;
-  for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
-    temporary = TemporaryNameFor(path, processId, nextSerial_++);
-    UniqueFile file(::CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file) {
-      // Deleted when its handle closes, whoever closes it: the process ending
-      // in the middle of a save (log-off, shutdown) leaves no temporary behind.
-      if (SetDeleteOnClose(file.get(), true)) {
-        return std::make_unique<WinTargetFile>(path, std::move(temporary), std::move(file));
-      }
-      error = ::GetLastError();
-      file.reset();
-      ::DeleteFileW(temporary.c_str());
-      break;
-    }
-    error = ::GetLastError();
-    if (!NameTaken(error)) break;
-  }
-  ThrowFileError(L"CreateFileW", temporary, error);
-}
-
 void WinSystem::StartHidden(const std::wstring& program, const std::wstring& commandLine,
                             const std::wstring& folder) {
   // Not waited for: the handles are of no further use.
@@ -436,7 +299,7 @@ void WinSystem::KeepAnswering() {
   AnswerSentMessages();
 }
 
-void WinSystem::Log(const std::wstring& line) noexcept { AppendToSupportLog(line); }
+void WinSystem::Log(const std::wstring& line) noexcept { log_.Append(line); }
 
 void WinSystem::End() { ::ExitProcess(0); }
 

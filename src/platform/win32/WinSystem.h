@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/System.h"
+#include "platform/win32/SupportLog.h"
 
 namespace norq::win32 {
 
@@ -17,7 +18,6 @@ class WinSystem final : public System {
   bool FileExists(const std::wstring& path, unsigned attrMask) override;
   std::wstring ReadTextLine(const std::wstring& path) override;
   void WriteTextLine(const std::wstring& path, const std::wstring& text) override;
-  std::unique_ptr<TargetFile> CreateTarget(const std::wstring& path) override;
 
   void StartHidden(const std::wstring& program, const std::wstring& commandLine,
                    const std::wstring& folder) override;
@@ -45,9 +45,7 @@ class WinSystem final : public System {
  private:
   HWND owner_ = nullptr;
   ULONGLONG lastAnswered_ = 0;
-  // Temporary names of one process differ by this serial; a target file may
-  // be created on any thread.
-  std::atomic<std::uint32_t> nextSerial_{0};
+  SupportLog log_;
 };
 
 }  // namespace norq::win32
