@@ -256,12 +256,20 @@ def report(machine: Machine, installer: harness.Installer, site: NginxSite, work
     else:
         say("the setup program did not start: no C:\\norq_proof\\setup_started.txt")
         ok = False
-    commands = [line for line in installer.started_processes() if "regsvr32/s" in line]
-    say(f"registration commands started: {len(commands)}")
+    regsvr32 = r"C:\windows\system32\regsvr32.exe"
+    commands = [line for program, line in installer.started_programs() if program == regsvr32]
+    say(f"registrations started, each by the tool's full path: {len(commands)}")
     for line in commands:
         print(f"  {line}")
-    say("  (Wine's cmd.exe rejects \"regsvr32/s\" without a blank, so under Wine nothing gets registered;")
-    say("   Windows' cmd.exe accepts it)")
+    registered = machine.file(r"C:\norq_proof\registered.txt")
+    # Registration is started, not waited for: give the last one a moment.
+    def names() -> list[str]:
+        lines = registered.read_text(errors="replace").splitlines() if registered.exists() else []
+        return [line.rsplit("\\", 1)[-1] for line in lines if line]
+    with contextlib.suppress(harness.HarnessError):
+        harness.wait_until(lambda: len(names()) >= 5, 10, "the registrations")
+    say(f"registered (C:\\norq_proof\\registered.txt): {', '.join(names()) or 'nothing'}")
+    say("  (for comcat.dll, stdole2.tlb, shdocvw.dll and msxml3.dll Wine loads its own built-in library)")
     requests = site.requests()
     files = sum(1 for r in requests if r.startswith(f"{DOWNLOAD_PORT} ") and '" 200 ' in r)
     pages = sum(1 for r in requests if re.search(r'_www\.html HTTP/1\.[01]" 200 ', r))
