@@ -44,8 +44,8 @@ add_library(norq_win32 STATIC
 )
 # No import of wininet or bcrypt: both are loaded from the system folder at run time.
 target_link_libraries(norq_win32 PUBLIC norq_core)
-# The support log's folder: its security (advapi32, a known DLL) and ProgramData's id (uuid, static).
-target_link_libraries(norq_win32 PRIVATE advapi32 uuid)
+# The support log's folder: its security (advapi32, a known DLL).
+target_link_libraries(norq_win32 PRIVATE advapi32)
 target_compile_definitions(norq_win32 PRIVATE NORQ_NET_TIMEOUT_MS=${NORQ_NET_TIMEOUT_MS}
   NORQ_TEST_SETUP_HOLD_MS=${NORQ_TEST_SETUP_HOLD_MS})
 

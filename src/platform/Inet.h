@@ -36,7 +36,6 @@ struct TransferFacts {
   std::uint64_t received = 0;  // body bytes that arrived
   std::uint32_t milliseconds = 0;
   std::wstring failure;        // why it failed (the call and its Win32 code, ...); empty after a success
-  std::wstring note;           // what support should know even of a success; usually empty
 };
 
 class Inet {

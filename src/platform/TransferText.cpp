@@ -15,7 +15,6 @@ std::wstring TransferText(const std::wstring& url, const TransferFacts& facts) {
   text += L", declared " + (facts.declared ? std::to_wstring(facts.declared) + L" bytes" : std::wstring(L"no length"));
   text += L", received " + std::to_wstring(facts.received) + L" bytes in " + Seconds(facts.milliseconds);
   if (!facts.failure.empty()) text += L", failed: " + facts.failure;
-  if (!facts.note.empty()) text += L"; " + facts.note;
   return text;
 }
 

@@ -12,10 +12,10 @@ TEST_F(SupportLog, AFailedRunTellsEachStepAndWhy) {
   sys.unwritable = {L"D:\\norqoem.dat"};
   inet2.pages[PrimaryPointerUrl()] = L"http://short\r\n";
   inet2.pages[SecondaryPointerUrl()] = kServer;
-  inet2.facts = {200, 27, 27, 15, L"", L""};
+  inet2.facts = {200, 27, 27, 15, L""};
   sys.files[L"C:\\Windows\\system32\\comcat.dll"].bytes = "MZ";
   ASSERT_FALSE(Load());
-  inet1.facts = {404, 9, 9, 1250, L"HTTP status 404", L""};
+  inet1.facts = {404, 9, 9, 1250, L"HTTP status 404"};
   form.Inet1_StateChanged(icError);
 
   const std::wstring mci = std::wstring(kServer) + L"/Soft/System/MCI32.txt";

@@ -37,7 +37,7 @@ bool InetRequest::Fail(const wchar_t* call) {
 }
 
 TransferFacts InetRequest::Facts(std::wstring why) const {
-  return {status, declared, received, static_cast<std::uint32_t>(::GetTickCount64() - started), std::move(why), note};
+  return {status, declared, received, static_cast<std::uint32_t>(::GetTickCount64() - started), std::move(why)};
 }
 
 }  // namespace norq::win32

@@ -72,7 +72,7 @@ struct InetRequest {
   // The outcome, complete before `ended` is claimed or `done` is set.
   bool succeeded = false;
   std::wstring failure;
-  std::wstring note;  // TransferFacts::note
+  std::wstring note;  // what support should know that is no failure; usually empty
   Headers headers;
   std::string text;
 

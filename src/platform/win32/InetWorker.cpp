@@ -77,7 +77,8 @@ bool KeepLogonFromServer(InetRequest& r, HINTERNET request) {
     ::SetLastError(error);
     return r.Fail(L"InternetSetOptionW");
   }
-  r.note = L"this WinINet cannot keep the logon from servers (Win32 code " + std::to_wstring(error) + L")";
+  r.note = L"this WinINet cannot keep the logon from servers (Win32 code " + std::to_wstring(error) +
+           L"); going on without";
   return true;
 }
 

@@ -33,6 +33,12 @@ WinInetTransfer::WinInetTransfer(std::wstring agent) : agent_(std::move(agent)),
   (void)WinInet();  // loaded here, on the GUI thread, where a failure can be reported
 }
 
+void WinInetTransfer::NoteOnce(const InetRequest& request) {
+  if (request.note.empty() || noted_) return;
+  noted_ = true;
+  if (Noted) Noted(request.note);
+}
+
 WinInetTransfer::~WinInetTransfer() {
   UniqueHandle worker = std::move(worker_);
   Abandon();
@@ -145,6 +151,7 @@ std::shared_ptr<InetRequest> WinInetTransfer::Block(const std::wstring& url, std
     }
   }
   last_ = request->Facts(request->failure);
+  NoteOnce(*request);
   if (!request->succeeded) return {};
   return request;
 }
@@ -174,6 +181,7 @@ void WinInetTransfer::OnState(std::uint32_t generation, std::int16_t state) {
     const std::shared_ptr<InetRequest> finished = std::move(current_);
     Abandon();
     last_ = finished->Facts(finished->failure);
+    NoteOnce(*finished);
     if (state == icResponseCompleted) {
       headers_ = std::move(finished->headers);
       landed_ = std::move(finished->landed);

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,6 +44,10 @@ class WinInetTransfer final : public Inet, private TransferWindow::Listener {
   // the time-out) with its status, lengths and duration; no failure after a success.
   TransferFacts LastTransfer() const override;
 
+  // Told, once per transfer, what support should know that is no failure:
+  // that this WinINet cannot keep the user's logon from servers.
+  std::function<void(const std::wstring& note)> Noted;
+
  private:
   void OnState(std::uint32_t generation, std::int16_t state) override;
   void OnProgress(std::uint32_t generation) override;
@@ -56,6 +61,8 @@ class WinInetTransfer final : public Inet, private TransferWindow::Listener {
   // still posts is dropped.
   void Abandon();
   void DropResponse();
+  // Passes the note of a request whose outcome is complete to Noted, once.
+  void NoteOnce(const InetRequest& request);
 
   std::wstring agent_;
   TransferWindow window_;
@@ -71,6 +78,7 @@ class WinInetTransfer final : public Inet, private TransferWindow::Listener {
   std::wstring target_;
   ChunkReader chunks_;
   TransferFacts last_;
+  bool noted_ = false;
 };
 
 }  // namespace norq::win32

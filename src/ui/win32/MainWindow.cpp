@@ -34,6 +34,7 @@ MainWindow::MainWindow(HINSTANCE instance, WinSystem& system)
   inet1_.BytesReceived = [this](std::uint64_t received, std::uint64_t declared) {
     RunEvent(system_, [&] { form_.Inet1_BytesReceived(received, declared); });
   };
+  inet1_.Noted = inet2_.Noted = [this](const std::wstring& note) { system_.Log(note); };
 }
 
 // Its handlers reach the form and the controls, which go before the base
