@@ -12,6 +12,12 @@ void LogSkipped(System& system, const wchar_t* path, const RuntimeError& error) 
 
 std::wstring OemMarkerPath(const std::wstring& appPath) { return appPath + L"\\norqoem.dat"; }
 
+EditionName ReadEditionName(System& system, const std::wstring& appPath) {
+  const std::wstring path = OemMarkerPath(appPath);
+  if (!system.FileExists(path, kAttrNormal)) return {std::nullopt, L"no " + path + L" (the package was not unpacked)"};
+  return {system.ReadTextLine(path), {}};
+}
+
 // Many of our users' PCs have no D: drive, some a read-only or unready one.
 // A marker that cannot be written is skipped: the copies are a courtesy to
 // the product, and refusing to install over one of them helps nobody.

@@ -1,8 +1,8 @@
-#include "FormFixture.h"
+#include "WindowFixture.h"
 
 namespace norq::test {
 
-using SupportLog = FormTest;
+using SupportLog = WindowTest;
 
 // A run that goes wrong in every way the log must explain: a refused pointer
 // page, a marker on a missing drive, a component that is present, a download
@@ -10,13 +10,13 @@ using SupportLog = FormTest;
 TEST_F(SupportLog, AFailedRunTellsEachStepAndWhy) {
   sys.commandLine = L"REFRESH";
   sys.unwritable = {L"D:\\norqoem.dat"};
-  inet2.pages[PrimaryPointerUrl()] = L"http://short\r\n";
-  inet2.pages[SecondaryPointerUrl()] = kServer;
-  inet2.facts = {200, 27, 27, 15, L"", L""};
+  pointers.pages[PrimaryPointerUrl()] = L"http://short\r\n";
+  pointers.pages[SecondaryPointerUrl()] = kServer;
+  pointers.facts = {200, 27, 27, 15, L"", L""};
   sys.files[L"C:\\Windows\\system32\\comcat.dll"].bytes = "MZ";
   ASSERT_FALSE(Load());
-  inet1.facts = {404, 9, 9, 1250, L"HTTP status 404", L""};
-  form.Inet1_StateChanged(icError);
+  transfer.facts = {404, 9, 9, 1250, L"HTTP status 404", L""};
+  window.OnTransferState(icError);
 
   const std::wstring mci = std::wstring(kServer) + L"/Soft/System/MCI32.txt";
   EXPECT_EQ(sys.supportLog, (Lines{
