@@ -18,7 +18,8 @@ std::wstring OemMarkerPath(const std::wstring& appPath);
 
 // The edition name, the first line of the marker beside the installer, or why
 // there is none (for the support log): no plain file there (the package was
-// not unpacked).
+// not unpacked), or one without a single byte (a damaged package). A marker
+// whose first line is empty but that has more lines gives the empty name.
 struct EditionName {
   std::optional<std::wstring> name;
   std::wstring missing;

@@ -32,9 +32,10 @@ class FakeSystem : public System {
     if (it == files.end() || it->second.folder) return false;
     return (it->second.attributes & (kAttrHidden | kAttrSystem) & ~attrMask) == 0;
   }
-  std::wstring ReadTextLine(const std::wstring& path) override {
+  std::optional<std::wstring> ReadTextLine(const std::wstring& path) override {
     auto it = files.find(path);
     if (it == files.end()) throw RuntimeError(ErrorNumber::FileNotFound, path);
+    if (it->second.text.empty()) return std::nullopt;
     return it->second.text.substr(0, it->second.text.find(L'\r'));
   }
   void WriteTextLine(const std::wstring& path, const std::wstring& text) override {

@@ -5,13 +5,13 @@ namespace norq::test {
 
 using Startup = WindowTest;
 
-// Only a plain file counts as the OEM marker: hidden, system, a folder or none
-// at all is a package not unpacked, and the run ends at its message with
-// nothing written.
+// Only a plain file with at least one byte counts as the OEM marker: hidden,
+// system, a folder, none at all or an empty file is a package not (or badly)
+// unpacked, and the run ends at its message with nothing written.
 TEST(StartupMarker, WithoutAUsableOemMarkerOnlyTheMessageShowsAndNothingIsWritten) {
   const struct { bool present; FakeFile marker; } cases[] = {
       {true, {L"x", "", kAttrHidden}}, {true, {L"x", "", kAttrSystem}}, {true, {L"x", "", 0, true}},
-      {false, {}}};
+      {false, {}}, {true, {L"", "", 0}}};
   for (const auto& c : cases) {
     World w;
     w.sys.files.erase(L"C:\\pkg\\norqoem.dat");
@@ -45,7 +45,7 @@ TEST_F(Startup, ExistingOemCopiesStayAndMissingDrivesAreSkipped) {
   sys.files[L"C:\\norqoem.dat"].text = L"其他版\r\n";
   sys.unwritable = {L"D:\\norqoem.dat", L"D:\\norq_url.dat"};
   sys.files[L"C:\\norq_url.dat"].text = L"old\r\n";
-  sys.files[L"C:\\pkg\\norqoem.dat"].text = L"";  // an empty marker reads as an empty name
+  sys.files[L"C:\\pkg\\norqoem.dat"].text = L"\r\n第二行\r\n";  // an empty first line is an empty name
   EXPECT_FALSE(Load());
   EXPECT_EQ(sys.files[L"C:\\norqoem.dat"].text, L"其他版\r\n");
   EXPECT_FALSE(sys.files.count(L"D:\\norqoem.dat"));
