@@ -67,8 +67,7 @@ void InstallerWindow::OnLoad() {
   auto server = DiscoverServer(sys_, pointerFetch_, trust_);
   if (!server) {
     sys_.MsgBox(kNoServer, kMbCritical, kMessageTitle);
-    sys_.Log(L"end: no pointer page named a server");
-    OnClose();
+    EndRun(L"no pointer page named a server");
     return;
   }
   serverUrl_ = std::move(server->url);

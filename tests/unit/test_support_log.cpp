@@ -37,4 +37,32 @@ TEST_F(SupportLog, AFailedRunTellsEachStepAndWhy) {
   }));
 }
 
+// However a run ends, its last line says why, and no earlier line claims an end.
+TEST(SupportLogEnd, EveryRunEndsWithOneEndLine) {
+  const auto completeSetup = [](World& w) {
+    for (std::size_t i = 0; i < 9; ++i) w.sys.files[w.ComponentPath(i)].bytes = "x";
+    EXPECT_FALSE(w.Load());
+    w.window.OnStartClicked();
+    w.transfer.Respond("MZ", L"2");
+    w.window.OnTransferState(icResponseCompleted);
+  };
+  const struct { std::function<void(World&)> run; std::wstring last; } runs[] = {
+      {[](World& w) { w.sys.files.erase(L"C:\\pkg\\norqoem.dat"); w.window.OnLoad(); },
+       L"end: no C:\\pkg\\norqoem.dat (the package was not unpacked)"},
+      {[](World& w) { w.sys.files[L"C:\\pkg\\norqoem.dat"].text.clear(); w.window.OnLoad(); },
+       L"end: C:\\pkg\\norqoem.dat is empty (a damaged package)"},
+      {[](World& w) { w.pointers.pages.clear(); w.window.OnLoad(); }, L"end: no pointer page named a server"},
+      {[](World& w) { EXPECT_FALSE(w.Load()); w.window.OnClose(); }, L"end: the window was closed"},
+      {completeSetup, L"end: the setup program C:\\pkg\\norq_setup.exe was started"},
+  };
+  for (const auto& [run, last] : runs) {
+    World w;
+    EXPECT_TRUE(Ends([&] { run(w); })) << last;
+    EXPECT_EQ(w.sys.supportLog.back(), last);
+    EXPECT_EQ(std::count_if(w.sys.supportLog.begin(), w.sys.supportLog.end(),
+                            [](const std::wstring& line) { return line.starts_with(L"end:"); }),
+              1) << last;
+  }
+}
+
 }  // namespace norq::test

@@ -173,6 +173,7 @@ void MainWindow::Run() {
   }
   // The only way out of the loop the installer takes is the end of the
   // program; a loop that stops for any other reason ends it the same way.
+  system_.Log(L"end: the message loop stopped");
   system_.End();
 }
 
