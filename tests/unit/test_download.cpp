@@ -1,4 +1,7 @@
 #include "WindowFixture.h"
+
+#include <set>
+
 #include "download/Progress.h"
 #include "platform/ContentLength.h"
 
@@ -38,21 +41,33 @@ class Download : public WindowTest {
   std::vector<double> widths;
 };
 
-// Each state shows its own line; 8 names the entry; a state without a line leaves the last one.
-TEST_F(Download, EveryStateShowsItsOwnLine) {
-  const wchar_t* const lines[] = {
-      nullptr,          L"正在查询所指定的主机的   IP   地址", L"成功地找到所指定的主机的   IP   地址",
-      L"正在与主机连接", L"已与主机连接成功", L"正在向主机发送请求", L"发送请求已成功", L"在接收主机的响应",
-      L"正在下载...comcat.dll", L"正在解除与主机的连接", L"已成功地与主机解除了连接", L"与主机通讯时出现了错误"};
-  std::wstring shown = Caption(ControlId::TransferLine);
-  for (std::int16_t state = -1; state < 15; ++state) {
+// A request's states in the order it passes through them: each shows a line
+// of its own, the received response names the entry, and the failure is
+// logged with its reasons. States without a line leave the last one standing.
+TEST_F(Download, EachStateOfARequestShowsItsOwnLineAndAFailureIsLogged) {
+  transfer.facts = {404, 9, 9, 1250, L"HTTP status 404", L""};
+  std::set<std::wstring> lines;
+  for (std::int16_t state = -1; state <= 13; ++state) {
     if (state == icResponseCompleted) continue;  // the completion has tests of its own
+    const std::wstring before = Caption(ControlId::TransferLine);
     window.OnTransferState(state);
-    if (state >= 0 && state < 12 && lines[state]) shown = lines[state];
-    EXPECT_EQ(Caption(ControlId::TransferLine), shown) << state;
+    const std::wstring& shown = Caption(ControlId::TransferLine);
+    if (state < icResolvingHost || state > icError) {
+      EXPECT_EQ(shown, before) << state;
+    } else {
+      EXPECT_FALSE(shown.empty()) << state;
+      EXPECT_TRUE(lines.insert(shown).second) << state << " repeats the line of another state";
+    }
+    if (state == icResponseReceived) {
+      EXPECT_EQ(shown, L"正在下载...comcat.dll");
+    }
   }
+  EXPECT_EQ(Caption(ControlId::TransferLine), L"与主机通讯时出现了错误");
+  EXPECT_EQ(sys.supportLog.back(), L"download failed: " + std::wstring(kServer) +
+                                       L"/Soft/System/comcat.txt: HTTP 404, declared 9 bytes, received 9 bytes in "
+                                       L"1.250 s, failed: HTTP status 404");
   EXPECT_TRUE(window.controls().Visible(ControlId::ProgressPanel));
-  EXPECT_EQ(transfer.executed.size(), 1u);
+  EXPECT_EQ(transfer.executed.size(), 1u);  // a failed download stands: nothing further is fetched
 }
 
 // Sizes around the 1024-byte pieces the body is saved in: every byte lands once,
