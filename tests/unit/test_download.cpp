@@ -44,6 +44,8 @@ class Download : public WindowTest {
 // A request's states in the order it passes through them: each shows a line
 // of its own, the received response names the entry, and the failure is
 // logged with its reasons. States without a line leave the last one standing.
+// The steps come in pairs, one under way ("在", as in "正在") and then done ("成功"):
+// a line swapped with its neighbour's tells the user the wrong one.
 TEST_F(Download, EachStateOfARequestShowsItsOwnLineAndAFailureIsLogged) {
   transfer.facts = {404, 9, 9, 1250, L"HTTP status 404", L""};
   std::set<std::wstring> lines;
@@ -60,6 +62,10 @@ TEST_F(Download, EachStateOfARequestShowsItsOwnLineAndAFailureIsLogged) {
     }
     if (state == icResponseReceived) {
       EXPECT_EQ(shown, L"正在下载...comcat.dll");
+    } else if (state >= icResolvingHost && state <= icDisconnected) {
+      const bool underWay = state % 2 == 1, done = shown.find(L"成功") != std::wstring::npos;
+      EXPECT_EQ(done, !underWay) << state;
+      EXPECT_EQ(shown.find(L"在") != std::wstring::npos, underWay) << state;
     }
   }
   EXPECT_EQ(Caption(ControlId::TransferLine), L"与主机通讯时出现了错误");
