@@ -44,7 +44,6 @@ class InstallerWindow final : private ProgressView {
 
   // The accepted pointer reply; empty until the server is found.
   const std::wstring& ServerUrl() const { return serverUrl_; }
-  const std::vector<PlannedEntry>& Plan() const { return plan_; }
 
  private:
   // Logs why the run ends, as its one last line, and ends it (the fake
