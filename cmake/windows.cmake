@@ -60,7 +60,7 @@ add_library(norq_installer_objects OBJECT
   src/ui/win32/ControlWindows.cpp
 )
 target_include_directories(norq_installer_objects PRIVATE ${NORQ_ART_DIR} ${NORQ_GENERATED_DIR} ${CMAKE_SOURCE_DIR}/res)
-target_link_libraries(norq_installer_objects PRIVATE norq_win32)
+target_link_libraries(norq_installer_objects PRIVATE norq_window norq_win32)
 
 # One installer program; `key_pem` is the index key compiled in, or empty, and
 # `min_serial` the lowest index serial it accepts.
@@ -76,7 +76,7 @@ function(norq_add_installer target key_pem min_serial)
     target_compile_definitions(${target} PRIVATE "NORQ_INDEX_KEY_PEM=\"${key_pem}\"")
   endif()
   target_include_directories(${target} PRIVATE ${NORQ_ART_DIR} ${NORQ_GENERATED_DIR} ${CMAKE_SOURCE_DIR}/res)
-  target_link_libraries(${target} PRIVATE norq_win32 shell32 user32 gdi32 kernel32 ole32 comctl32)
+  target_link_libraries(${target} PRIVATE norq_window norq_win32 shell32 user32 gdi32 kernel32 ole32 comctl32)
   if(NOT MSVC)
     # Windows Vista or later, which its imports already need.
     target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++

@@ -1,8 +1,6 @@
 #include "download/StateText.h"
 
-#include "core/Subscript.h"
-#include "platform/TransferText.h"
-#include "ui/FrmUpdate.h"
+#include "platform/Inet.h"
 
 namespace norq {
 
@@ -19,19 +17,6 @@ const wchar_t* StateText(std::int16_t state) {
     case icDisconnected: return L"已成功地与主机解除了连接";
     case icError: return L"与主机通讯时出现了错误";
     default: return nullptr;
-  }
-}
-
-void FrmUpdate::Inet1_StateChanged(std::int16_t state) {
-  if (state == icResponseReceived) {
-    ui_.SetCaption(ControlId::Label_http_state, kDownloadingPrefix + ElementAt(NameArr, CurIndex));
-  } else if (state == icResponseCompleted) {
-    CompleteDownload();
-  } else if (const wchar_t* text = StateText(state)) {
-    if (state == icError) {
-      sys_.Log(L"download failed: " + TransferText(ElementAt(UrlArr, CurIndex), inet1_.LastTransfer()));
-    }
-    ui_.SetCaption(ControlId::Label_http_state, text);
   }
 }
 

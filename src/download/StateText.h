@@ -3,8 +3,8 @@
 
 namespace norq {
 
-// The fixed state line of a transfer state; nullptr for the states that have
-// none: 8 (joined with the entry's name), 12 (the completion) and any other.
+// The fixed transfer line of a transfer state; nullptr for the states that
+// have none: 8 (joined with the entry's name), 12 (the completion) and any other.
 const wchar_t* StateText(std::int16_t state);
 
 inline constexpr wchar_t kDownloadingPrefix[] = L"正在下载...";

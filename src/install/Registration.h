@@ -1,5 +1,10 @@
 #pragma once
+// Handing a file over once it is in place: a component is registered, the
+// setup program is started.
 #include <string>
+
+#include "platform/System.h"
+#include "trust/BodyCheck.h"
 
 namespace norq {
 
@@ -17,5 +22,14 @@ struct ProgramStart {
 // their first argument; the component's path is quoted so that blanks in it
 // keep it one argument.
 ProgramStart RegistrationCommand(const std::wstring& systemFolder, const std::wstring& path);
+
+// Starts that registration hidden and never waits for it: its outcome is not
+// read. Without a system folder nothing is started.
+void RegisterComponent(System& system, const std::wstring& systemFolder, const std::wstring& path);
+
+// Starts the setup program at `path` if it still passes `check` while it is
+// held. Returns how that went, for the support log's last line: the caller
+// ends the installer either way.
+std::wstring StartSetupProgram(System& system, const std::wstring& path, const BodyCheck& check);
 
 }  // namespace norq

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -42,8 +43,9 @@ class System {
 
   // Files. Paths are used exactly as given.
   virtual bool FileExists(const std::wstring& path, unsigned attrMask) = 0;
-  // First line of a text file in the ANSI code page (see FirstLine in core/Text.h).
-  virtual std::wstring ReadTextLine(const std::wstring& path) = 0;
+  // First line of a text file in the ANSI code page (see FirstLine in core/Text.h);
+  // nothing when the file holds no byte at all, where a line cannot even begin.
+  virtual std::optional<std::wstring> ReadTextLine(const std::wstring& path) = 0;
   // Creates or empties the file and writes text in the ANSI code page, then CR LF.
   // A link or a file with more than one name is not written (see ClassifyMarker
   // in platform/FileChecks.h): that throws, and the file stays as it was.

@@ -1,19 +1,34 @@
 #pragma once
+// Finding the download server: the two pointer pages name it, and in a build
+// with a key its signed index must vouch for it before it is used.
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "platform/Inet.h"
+#include "platform/System.h"
+#include "trust/IndexPolicy.h"
+#include "trust/Signature.h"
+#include "trust/TreeIndex.h"
 
 namespace norq {
 
-// The pointer pages whose body is the download server's base address. Their
-// hosts are compiled in (NORQ_PRIMARY_HOST, NORQ_SECONDARY_HOST).
-std::wstring PrimaryPointerUrl();
-std::wstring SecondaryPointerUrl();
+// What a server must show before it is used. Without a key, a pointer reply
+// of the right form is enough.
+struct ServerTrust {
+  std::optional<P256PublicKey> key;
+  IndexPolicy policy;
+  std::vector<std::string> serverPaths;  // what its index must list, in this order
+};
 
-// A reply of 16 to 49 characters, taken as it came (a trailing line break
-// counts and stays). A "|" would split the manifest's address list against the
-// other lists and fetch a component from another entry's address, so a reply
-// holding one is refused like a page of the wrong length.
-bool IsAcceptedReply(const std::wstring& reply);
-// Why a reply is refused, for the support log; nullptr when it is accepted.
-const wchar_t* RefusalOf(const std::wstring& reply);
+struct FoundServer {
+  std::wstring url;              // the accepted pointer reply, exactly as it came
+  std::vector<IndexLine> index;  // its verified index's lines in serverPaths' order; empty without a key
+};
+
+// Asks the primary pointer page and, only when that fails, the secondary one;
+// a server whose index does not verify counts as a failed page. `pointerFetch`
+// is the transfer component the pages and the index are fetched with.
+std::optional<FoundServer> DiscoverServer(System& system, Inet& pointerFetch, const ServerTrust& trust);
 
 }  // namespace norq

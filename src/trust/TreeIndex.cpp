@@ -1,6 +1,5 @@
 #include "trust/TreeIndex.h"
 
-#include "install/Manifest.h"
 #include "trust/UtcTime.h"
 
 namespace norq {
@@ -143,16 +142,6 @@ std::optional<TreeIndex> ParseIndex(std::string_view bytes, const std::vector<st
   }
   if (!rest.empty()) return std::nullopt;
   return TreeIndex{std::move(*header), std::move(lines)};
-}
-
-std::vector<std::string> ManifestServerPaths() {
-  std::vector<std::string> paths;
-  for (const auto& entry : kManifestEntries) {
-    std::string path;
-    for (const wchar_t* c = entry.serverPath; *c; ++c) path += static_cast<char>(*c);  // plain ASCII
-    paths.push_back(std::move(path));
-  }
-  return paths;
 }
 
 }  // namespace norq

@@ -8,7 +8,7 @@
 //   base <address>\n                   (the base address as the installer requests it)
 //   serial <decimal>\n                 (1 or more, no leading zeros, at most 18 digits)
 //   expires <YYYY-MM-DDTHH:MM:SSZ>\n    (UTC)
-//   <sha256, 64 lowercase hex> <size, decimal> <server path>\n     (one per manifest entry, in order)
+//   <sha256, 64 lowercase hex> <size, decimal> <server path>\n     (one per path asked for, in order)
 //
 // The signature covers these exact bytes, so the reader is strict: LF line
 // ends only, single blanks, no leading zeros, every field once and in this
@@ -67,9 +67,6 @@ std::string FormatIndex(const IndexHeader& header, const std::vector<IndexLine>&
 // A well-formed index listing exactly `paths`, in that order; nothing for
 // anything else, an index of version 1 included.
 std::optional<TreeIndex> ParseIndex(std::string_view bytes, const std::vector<std::string>& paths);
-
-// The server paths of the installer's manifest, in its order.
-std::vector<std::string> ManifestServerPaths();
 
 std::string HexDigest(const Sha256Digest& digest);
 

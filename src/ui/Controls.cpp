@@ -57,10 +57,10 @@ void Controls::SetWidth(ControlId id, double twips) {
   notify(id, Change::Width);
 }
 
-void Controls::ShowForm() {
-  if (formShown_) return;
-  formShown_ = true;
-  notify(ControlId::None, Change::FormShown);
+void Controls::ShowWindow() {
+  if (windowShown_) return;
+  windowShown_ = true;
+  notify(ControlId::None, Change::WindowShown);
 }
 
 }  // namespace norq

@@ -11,7 +11,7 @@
 
 namespace norq {
 
-enum class Change { Caption, Enabled, Visible, Width, FormShown };
+enum class Change { Caption, Enabled, Visible, Width, WindowShown };
 
 class Controls {
  public:
@@ -31,10 +31,10 @@ class Controls {
   void SetWidth(ControlId id, double twips);
 
   // The window itself: shown once, modeless; its inner width in twips.
-  bool FormShown() const { return formShown_; }
-  void ShowForm();
-  double ScaleWidth() const { return scaleWidth_; }
-  void SetScaleWidth(double twips) { scaleWidth_ = twips; }
+  bool WindowShown() const { return windowShown_; }
+  void ShowWindow();
+  double ClientWidth() const { return clientWidth_; }
+  void SetClientWidth(double twips) { clientWidth_ = twips; }
 
   // One observer: the window that draws these controls.
   void SetObserver(Observer observer) { observer_ = std::move(observer); }
@@ -51,8 +51,8 @@ class Controls {
   void notify(ControlId id, Change change) const;
 
   std::array<State, kLayout.size()> states_;
-  bool formShown_ = false;
-  double scaleWidth_ = kFormScaleWidth;
+  bool windowShown_ = false;
+  double clientWidth_ = kClientWidth;
   Observer observer_;
 };
 

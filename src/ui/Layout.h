@@ -10,19 +10,19 @@ namespace norq {
 // Fixed child-window IDs: tests and screen readers find the controls by them.
 enum class ControlId : int {
   None = 0,
-  Picture_z = 1001,
-  Image1 = 1002,
-  Label_v = 1003,
-  Command_refresh = 1004,
-  Label_www = 1005,
-  Label4 = 1006,
-  Label1 = 1007,
-  Label3 = 1008,
-  Picture_http = 1009,
-  Label_http_state = 1010,
-  Label_http_state2 = 1011,
-  Picture1 = 1012,
-  Command2 = 1013,
+  Header = 1001,         // the band across the top; holds the four below
+  Logo = 1002,
+  EditionLine = 1003,    // the edition name and "专用安装程序"
+  StartButton = 1004,    // "开始安装"; disabled while busy
+  ServerLine = 1005,     // hidden: the server's address, once found
+  NoticeLine = 1006,     // that every installation is the latest version
+  HelpLine = 1007,       // whom to contact when installing keeps failing
+  StatusLine = 1008,     // "状态: ...": the component checked or registered
+  ProgressPanel = 1009,  // shown while a file downloads; holds the three below
+  TransferLine = 1010,   // the transfer's state, or "正在下载..." and the file's name
+  PercentText = 1011,    // the current download's percentage
+  ProgressBar = 1012,    // its width follows the bytes received
+  HiddenStarter = 1013,  // hidden: its click starts the walk over the entries
 };
 
 enum class ControlKind { Panel, Picture, Label, Button };
@@ -39,7 +39,7 @@ constexpr Colour SysColour(unsigned index) { return {true, index}; }
 inline constexpr unsigned kColorWindow = 5;
 inline constexpr unsigned kColorAppWorkspace = 12;
 inline constexpr unsigned kColorBtnText = 18;
-inline constexpr Colour kFormBack = Rgb(125, 204, 174);
+inline constexpr Colour kWindowBack = Rgb(125, 204, 174);
 
 struct ControlSpec {
   ControlId id;
@@ -54,10 +54,10 @@ struct ControlSpec {
   bool autoSize;  // a label that takes the width of its text
 };
 
-inline constexpr int kFormScaleWidth = 6195;   // client area, twips
-inline constexpr int kFormScaleHeight = 3945;
+inline constexpr int kClientWidth = 6195;   // client area, twips
+inline constexpr int kClientHeight = 3945;
 inline constexpr int kTwipsPerInch = 1440;
-inline constexpr wchar_t kFormCaption[] = L"brisel表格快递单打印软件";
+inline constexpr wchar_t kWindowTitle[] = L"brisel表格快递单打印软件";
 
 extern const std::array<ControlSpec, 13> kLayout;
 

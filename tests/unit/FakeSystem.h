@@ -1,5 +1,5 @@
 #pragma once
-// Fakes of the two seams for driving the window's handlers on Linux. Files
+// Fakes of the seams for driving the window's handlers on Linux. Files
 // hold wide text as written; processes and windows are plain tables.
 #include <algorithm>
 #include <cstdint>
@@ -32,9 +32,10 @@ class FakeSystem : public System {
     if (it == files.end() || it->second.folder) return false;
     return (it->second.attributes & (kAttrHidden | kAttrSystem) & ~attrMask) == 0;
   }
-  std::wstring ReadTextLine(const std::wstring& path) override {
+  std::optional<std::wstring> ReadTextLine(const std::wstring& path) override {
     auto it = files.find(path);
     if (it == files.end()) throw RuntimeError(ErrorNumber::FileNotFound, path);
+    if (it->second.text.empty()) return std::nullopt;
     return it->second.text.substr(0, it->second.text.find(L'\r'));
   }
   void WriteTextLine(const std::wstring& path, const std::wstring& text) override {
@@ -50,6 +51,7 @@ class FakeSystem : public System {
   // Passes when the file's committed bytes pass the check (a fake digest:
   // the pinned line's digest must be all zero); then logs "open".
   StartOutcome StartChecked(const std::wstring& path, const BodyCheck& check) override {
+    if (beforeHold) beforeHold();
     const auto it = files.find(path);
     if (it == files.end()) return {false, L"no file"};
     const std::string& bytes = it->second.bytes;
@@ -86,7 +88,7 @@ class FakeSystem : public System {
   void KeepAnswering() override { ++keepAnswering; }
   void Log(const std::wstring& line) noexcept override { supportLog.push_back(line); }
   int MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) override {
-    if (formShown) formShownAtMsgBox = formShown();
+    if (windowShown) windowShownAtMsgBox = windowShown();
     log.push_back(L"msgbox " + title + L" " + std::to_wstring(style) + L" " + text);
     return 1;
   }
@@ -100,8 +102,9 @@ class FakeSystem : public System {
   std::map<std::uintptr_t, std::pair<std::wstring, std::uint32_t>> windows;  // handle -> title, process
   std::set<std::uint32_t> cannotOpen, cannotEnd;
   std::wstring commandLine;
-  bool formShownAtMsgBox = false;
-  std::function<bool()> formShown;  // set by the test to report the window's state
+  bool windowShownAtMsgBox = false;
+  std::function<bool()> windowShown;  // set by the test to report the window's state
+  std::function<void()> beforeHold;   // what happens to files before a checked start holds its file
   std::vector<std::wstring> log;    // messages, commands, launches, in order
   std::vector<std::wstring> hiddenStarts;  // "program in folder" of each hidden start
   P256PublicKey trustedKey{1};

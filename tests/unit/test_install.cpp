@@ -1,96 +1,40 @@
-#include "FormFixture.h"
-#include "install/Manifest.h"
+#include "WindowFixture.h"
+#include "install/Plan.h"
 #include "install/Registration.h"
+#include "install/Walk.h"
 
 namespace norq::test {
 
-TEST(Manifest, ListsJoinEveryFieldWithoutNormalising) {
-  const auto lists = MakeManifestLists(L"http://h.test/", L"C:\\WINDOWS\\system32", L"C:\\pkg");
-  EXPECT_EQ(lists.types, L"|Z|Z|Z|Z|Z|Z|Z|Z|Z|Y");
-  EXPECT_EQ(lists.names,
-            L"|comcat.dll|MCI32.OCX|stdole2.tlb|shdocvw.dll|shdocvw.oca|msxml3.dll|MSINET.OCX|COMDLG32.OCX"
-            L"|MSADODC.OCX|norq_setup.exe");
-  EXPECT_EQ(lists.urls,
-            L"|http://h.test//Soft/System/comcat.txt|http://h.test//Soft/System/MCI32.txt"
-            L"|http://h.test//Soft/System/stdole2.txt|http://h.test//Soft/System/shdocvwdll.txt"
-            L"|http://h.test//Soft/System/shdocvwoca.txt|http://h.test//Soft/System/msxml3.txt"
-            L"|http://h.test//Soft/System/MSINET.txt|http://h.test//Soft/System/COMDLG32.txt"
-            L"|http://h.test//Soft/System/MSADODC.txt|http://h.test//norq/Soft/norq_setup.txt");
-  const auto paths = SplitList(lists.paths);
-  ASSERT_EQ(paths.size(), 11u);
-  EXPECT_EQ(paths[1], L"C:\\WINDOWS\\system32\\comcat.dll");
-  EXPECT_EQ(paths[5], L"C:\\WINDOWS\\system32\\shdocvw.oca");
-  EXPECT_EQ(paths[10], L"C:\\pkg\\norq_setup.exe");
+// Addresses and paths are joined as they stand, nothing normalised.
+TEST(Plan, EveryEntryInTheManifestsOrderWithItsAddressPathAndPin) {
+  std::vector<IndexLine> pins(kManifest.size());
+  for (std::size_t i = 0; i < pins.size(); ++i) pins[i].size = i + 1;
+  const auto plan = PlanInstallation(L"http://h.test/", L"C:\\WINDOWS\\system32", L"C:\\pkg", pins);
+  ASSERT_EQ(plan.size(), 10u);
+  EXPECT_EQ(plan[0].url, L"http://h.test//Soft/System/comcat.txt");
+  EXPECT_EQ(plan[0].localPath, L"C:\\WINDOWS\\system32\\comcat.dll");
+  EXPECT_EQ(plan[4].localPath, L"C:\\WINDOWS\\system32\\shdocvw.oca");
+  EXPECT_EQ(plan[8].fileName, L"MSADODC.OCX");
+  EXPECT_EQ(plan[9].kind, EntryKind::SetupProgram);
+  EXPECT_EQ(plan[9].url, L"http://h.test//norq/Soft/norq_setup.txt");
+  EXPECT_EQ(plan[9].localPath, L"C:\\pkg\\norq_setup.exe");
+  for (std::size_t i = 0; i < plan.size(); ++i) EXPECT_EQ(plan[i].pinned->size, i + 1);
+  EXPECT_FALSE(PlanInstallation(L"u", L"", L"E:\\", {})[0].pinned);  // a build without a key
+  EXPECT_EQ(PlanInstallation(L"u", L"", L"E:\\", {})[1].localPath, L"\\MCI32.OCX");
+  pins.pop_back();
+  EXPECT_THROW(PlanInstallation(L"u", L"", L"E:\\", pins), RuntimeError);  // an index that is not the manifest's
 }
 
-TEST(Manifest, SystemPrefixSetupPathAndSplitEdges) {
+TEST(Plan, SystemPrefixAndSetupPathJoinAsDescribed) {
   EXPECT_EQ(SystemPrefix(L"C:\\Windows\\system32"), L"C:\\Windows\\system32\\");
   EXPECT_EQ(SystemPrefix(L"C:\\Windows\\system32\\"), L"C:\\Windows\\system32\\");
   EXPECT_EQ(SystemPrefix(L""), L"\\");
   EXPECT_EQ(SetupPath(L"E:\\"), L"E:\\\\norq_setup.exe");
-  EXPECT_EQ(SplitList(MakeManifestLists(L"u", L"", L"E:\\").paths)[2], L"\\MCI32.OCX");
-  EXPECT_EQ(SplitList(L""), Lines{L""});
-  EXPECT_EQ(SplitList(L"a||b|"), (Lines{L"a", L"", L"b", L""}));
-}
-
-class InstallQueue : public FormTest {
- protected:
-  void SetUp() override { ASSERT_FALSE(Load()); }
-  // Replaces the manifest's lists with entries of the given kinds at paths p1, p2, ...
-  void Lists(const std::wstring& kinds, const std::wstring& names) {
-    form.TypeList = kinds;
-    form.NameList = names;
-    form.UrlList = L"|u1|u2";
-    form.PathList = L"|p1|p2";
-  }
-};
-
-TEST_F(InstallQueue, AllPresentRegistersNineThenDownloadsTheSetupProgram) {
-  for (int i = 0; i < 9; ++i) sys.files[L"C:\\Windows\\system32\\" + std::wstring(kManifestEntries[i].displayName)].bytes = "x";
-  sys.files[L"C:\\Windows\\system32\\stdole2.tlb"].attributes = kAttrHidden | kAttrReadOnly | kAttrSystem;
-  form.Command_refresh_Click();
-  Lines started = sys.log;
-  std::erase_if(started, [](const auto& line) { return line.rfind(L"start ", 0) != 0; });
-  ASSERT_EQ(started.size(), 9u);
-  EXPECT_EQ(started[8], L"start \"C:\\Windows\\system32\\regsvr32.exe\" /s \"C:\\Windows\\system32\\MSADODC.OCX\"");
-  // The tool by its full path, in the system folder that the installer looked up.
-  EXPECT_EQ(sys.hiddenStarts, Lines(9, L"C:\\Windows\\system32\\regsvr32.exe in C:\\Windows\\system32"));
-  EXPECT_EQ(Caption(ControlId::Label3), L"状态: 注册 MSADODC.OCX ...");
-  EXPECT_EQ(captions[ControlId::Label3].front(), L"状态: 正在准备安装 ...");
-  EXPECT_EQ(inet1.executed, (Lines{std::wstring(kServer) + L"/norq/Soft/norq_setup.txt GET"}));
-  EXPECT_TRUE(form.controls().Visible(ControlId::Picture_http));
-  EXPECT_FALSE(form.controls().Enabled(ControlId::Command_refresh));
-}
-
-TEST_F(InstallQueue, OnlyCapitalZIsAComponentAndTheBoundEndsTheWalk) {
-  Lists(L"|z|Z", L"|n1|n2");
-  sys.files[L"p1"].bytes = "present but not a component";
-  sys.files[L"C:\\pkg\\norq_setup.exe"].bytes = "not checked as a program: n1 is no program's name";
-  sys.files[L"p2"].bytes = "x";
-  form.Command2_Click();
-  EXPECT_EQ(inet1.executed, (Lines{L"u1 GET"}));
-  // Kind "z" is handled as the setup program: launched from the installer's folder.
-  EXPECT_TRUE(Ends([&] { form.Inet1_StateChanged(icResponseCompleted); }));
-  EXPECT_EQ(sys.log[sys.log.size() - 2], L"open C:\\pkg\\norq_setup.exe");
-
-  // A walk of components alone ends at the lists' bound, past the last one.
-  Lists(L"|Z|Z", L"|n1|n2");
-  sys.files[L"p1"].bytes = "x";
-  sys.log.clear();
-  EXPECT_NO_THROW(form.Command2_Click());
-  EXPECT_EQ(sys.log, (Lines{L"start \"C:\\Windows\\system32\\regsvr32.exe\" /s \"p1\"",
-                            L"start \"C:\\Windows\\system32\\regsvr32.exe\" /s \"p2\""}));
-  Lists(L"|Z|Z", L"|n1");  // a list shorter than the kinds
-  try {
-    form.Command2_Click();
-    FAIL();
-  } catch (const RuntimeError& error) {
-    EXPECT_EQ(error.Number(), ErrorNumber::SubscriptOutOfRange);
-  }
 }
 
 // The one place the registration's words are made: the tool by its full path,
-// its name quoted first, "/s" apart from it, the component quoted.
+// its name quoted first, "/s" apart from it, the component quoted. Without a
+// system folder nothing is started: a bare name would be searched for.
 TEST(Registration, TheToolByItsFullPathSilentTheComponentQuoted) {
   const struct { std::wstring folder, path, program, line; } cases[] = {
       {L"C:\\Windows\\system32", L"C:\\Windows\\system32\\comcat.dll", L"C:\\Windows\\system32\\regsvr32.exe",
@@ -104,30 +48,75 @@ TEST(Registration, TheToolByItsFullPathSilentTheComponentQuoted) {
     EXPECT_EQ(start.program, c.program);
     EXPECT_EQ(start.commandLine, c.line);
   }
+  FakeSystem sys;
+  RegisterComponent(sys, L"", L"p1");
+  EXPECT_TRUE(sys.hiddenStarts.empty());
+  EXPECT_EQ(sys.supportLog, Lines{L"not registered, no system folder: p1"});
 }
 
-TEST_F(InstallQueue, WithoutASystemFolderNothingIsStartedToRegister) {
-  Lists(L"|Z|Z", L"|n1|n2");
-  sys.files[L"p1"].bytes = "x";
-  form.SystemDir.clear();
-  form.Command2_Click();
-  EXPECT_TRUE(sys.hiddenStarts.empty());
-  EXPECT_EQ(sys.supportLog.back(), L"entry 2 downloading: u2 for p2");
-  EXPECT_EQ(sys.supportLog[sys.supportLog.size() - 2], L"not registered, no system folder: p1");
+// Present components are registered and passed, whatever their attributes; the
+// walk stops at a missing one, at a folder of a component's name, and always at
+// the setup program, which is fetched every time.
+TEST(Walk, RegistersWhatIsPresentAndStopsAtTheNextFileToFetch) {
+  const std::vector<PlannedEntry> plan = {{EntryKind::Component, L"a.dll", L"ua", L"pa", {}},
+                                          {EntryKind::Component, L"b.ocx", L"ub", L"pb", {}},
+                                          {EntryKind::Component, L"c.tlb", L"uc", L"pc", {}},
+                                          {EntryKind::SetupProgram, L"s.exe", L"us", L"ps", {}}};
+  FakeSystem sys;
+  sys.files[L"pa"].attributes = kAttrHidden | kAttrSystem | kAttrReadOnly;
+  sys.files[L"pb"].folder = true;
+  sys.files[L"pc"].bytes = "x";
+  sys.files[L"ps"].bytes = "MZ";
+  Lines shown;
+  const auto show = [&](const std::wstring& text) { shown.push_back(text); };
+  EXPECT_EQ(WalkToNextDownload(plan, 0, sys, L"S", show), 1u);
+  EXPECT_EQ(shown, (Lines{L"状态: 检查 a.dll ...", L"状态: 注册 a.dll ...", L"状态: 检查 b.ocx ..."}));
+  EXPECT_EQ(sys.log, Lines{L"start \"S\\regsvr32.exe\" /s \"pa\""});
+  EXPECT_EQ(WalkToNextDownload(plan, 2, sys, L"S", show), 3u);
+  EXPECT_EQ(WalkToNextDownload(plan, 4, sys, L"S", show), 4u);
+  EXPECT_EQ(sys.supportLog.back(), L"all entries handled");
+  EXPECT_EQ(WalkToNextDownload(std::vector<PlannedEntry>(plan.begin(), plan.begin() + 3), 2, sys, L"S", show), 3u);
+}
+
+class Installing : public WindowTest {
+ protected:
+  void SetUp() override { ASSERT_FALSE(Load()); }
+};
+
+TEST_F(Installing, AllPresentRegistersNineThenDownloadsTheSetupProgram) {
+  for (std::size_t i = 0; i < 9; ++i) sys.files[ComponentPath(i)].bytes = "x";
+  sys.files[L"C:\\Windows\\system32\\stdole2.tlb"].attributes = kAttrHidden | kAttrReadOnly | kAttrSystem;
+  window.OnStartClicked();
+  Lines started = sys.log;
+  std::erase_if(started, [](const auto& line) { return line.rfind(L"start ", 0) != 0; });
+  ASSERT_EQ(started.size(), 9u);
+  EXPECT_EQ(started[8], L"start \"C:\\Windows\\system32\\regsvr32.exe\" /s \"C:\\Windows\\system32\\MSADODC.OCX\"");
+  // The tool by its full path, in the system folder that the installer looked up.
+  EXPECT_EQ(sys.hiddenStarts, Lines(9, L"C:\\Windows\\system32\\regsvr32.exe in C:\\Windows\\system32"));
+  EXPECT_EQ(Caption(ControlId::StatusLine), L"状态: 注册 MSADODC.OCX ...");
+  EXPECT_EQ(captions[ControlId::StatusLine].front(), L"状态: 正在准备安装 ...");
+  EXPECT_EQ(transfer.executed, (Lines{std::wstring(kServer) + L"/norq/Soft/norq_setup.txt GET"}));
+  EXPECT_TRUE(window.controls().Visible(ControlId::ProgressPanel));
+  EXPECT_FALSE(window.controls().Enabled(ControlId::StartButton));
 }
 
 // What starts is what passes the setup program's check when it is held: a
-// file that changed after its download is not started, and the installer ends.
-TEST_F(InstallQueue, ASetupProgramThatNoLongerPassesIsNotStarted) {
-  Lists(L"|Y", L"|norq_setup.exe");
-  form.Command2_Click();
-  // What is found at the setup program's name when it is held is no program.
-  sys.files[L"C:\\pkg\\norq_setup.exe"].bytes = "#!/bin/sh not a program";
-  inet1.Respond("MZ", L"2");
-  sys.log.clear();
-  EXPECT_TRUE(Ends([&] { form.Inet1_StateChanged(icResponseCompleted); }));
-  EXPECT_EQ(sys.log, Lines{L"end program"});
-  EXPECT_EQ(sys.supportLog.back(), L"end: the setup program C:\\pkg\\norq_setup.exe was not started: does not pass");
+// file that changed after its download is not started; the installer ends
+// either way, and its last line says which.
+TEST_F(Installing, TheLastLineSaysWhetherTheSetupProgramStarted) {
+  for (std::size_t i = 0; i < 9; ++i) sys.files[ComponentPath(i)].bytes = "x";
+  for (const bool changed : {false, true}) {
+    window.StartWalk();
+    sys.beforeHold = [&] {
+      if (changed) sys.files[L"C:\\pkg\\norq_setup.exe"].bytes = "#!/bin/sh not a program";
+    };
+    transfer.Respond("MZ", L"2");
+    sys.log.clear();
+    EXPECT_TRUE(Ends([&] { window.OnTransferState(icResponseCompleted); }));
+    EXPECT_EQ(sys.log, changed ? Lines{L"end program"} : (Lines{L"open C:\\pkg\\norq_setup.exe", L"end program"}));
+    EXPECT_EQ(sys.supportLog.back(), changed ? L"end: the setup program C:\\pkg\\norq_setup.exe was not started: does not pass"
+                                             : L"end: the setup program C:\\pkg\\norq_setup.exe was started");
+  }
 }
 
 }  // namespace norq::test

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <random>
 
+#include "install/Manifest.h"
 #include "tools/publish/Publish.h"
 #include "tools/publish/RunProgram.h"
 #include "tools/publish/Sha256.h"

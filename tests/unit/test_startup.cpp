@@ -1,21 +1,25 @@
-#include "FormFixture.h"
+#include "WindowFixture.h"
 #include "platform/KillByTitle.h"
 
 namespace norq::test {
 
-using Startup = FormTest;
+using Startup = WindowTest;
 
-// Only a plain file counts as the OEM marker: hidden, system or a folder is "not unpacked".
-TEST(StartupMarker, WithoutAPlainOemMarkerOnlyTheMessageShowsAndNothingIsWritten) {
-  const FakeFile markers[] = {{L"x", "", kAttrHidden}, {L"x", "", kAttrSystem}, {L"x", "", 0, true}, {}};
-  for (const auto& marker : markers) {  // the last: none at all
+// Only a plain file with at least one byte counts as the OEM marker: hidden,
+// system, a folder, none at all or an empty file is a package not (or badly)
+// unpacked, and the run ends at its message with nothing written.
+TEST(StartupMarker, WithoutAUsableOemMarkerOnlyTheMessageShowsAndNothingIsWritten) {
+  const struct { bool present; FakeFile marker; } cases[] = {
+      {true, {L"x", "", kAttrHidden}}, {true, {L"x", "", kAttrSystem}}, {true, {L"x", "", 0, true}},
+      {false, {}}, {true, {L"", "", 0}}};
+  for (const auto& c : cases) {
     World w;
     w.sys.files.erase(L"C:\\pkg\\norqoem.dat");
-    if (!marker.text.empty()) w.sys.files[L"C:\\pkg\\norqoem.dat"] = marker;
-    EXPECT_TRUE(w.Load()) << marker.attributes;
-    EXPECT_EQ(w.sys.log, (Lines{L"msgbox Quovexa 16 请先解压，而后再安装！", L"end program"})) << marker.attributes;
-    EXPECT_FALSE(w.sys.formShownAtMsgBox);
-    EXPECT_TRUE(w.inet2.requested.empty());
+    if (c.present) w.sys.files[L"C:\\pkg\\norqoem.dat"] = c.marker;
+    EXPECT_TRUE(w.Load()) << c.marker.attributes;
+    EXPECT_EQ(w.sys.log, (Lines{L"msgbox Quovexa 16 请先解压，而后再安装！", L"end program"})) << c.marker.attributes;
+    EXPECT_FALSE(w.sys.windowShownAtMsgBox);
+    EXPECT_TRUE(w.pointers.requested.empty());
   }
 }
 
@@ -26,57 +30,58 @@ TEST_F(Startup, NormalStartWritesMarkersEndsTheRunningProductAndReadiesTheButton
                             L"write D:\\norq_url.dat", L"end 100", L"end 300"}));
   EXPECT_EQ(sys.files[L"D:\\norqoem.dat"].text, L"测试版\r\n");
   EXPECT_EQ(sys.files[L"C:\\norq_url.dat"].text, std::wstring(kServer) + L"\r\n");
-  EXPECT_EQ(Caption(ControlId::Label_v), L"测试版 专用安装程序");
-  EXPECT_EQ(Caption(ControlId::Label1), L"如果安装工作多次无法进行，请联系QQ：4817203695");
-  EXPECT_EQ(captions[ControlId::Command_refresh], (Lines{L"稍等，正在检测...", L"开始安装"}));
-  EXPECT_TRUE(form.controls().Enabled(ControlId::Command_refresh));
-  EXPECT_TRUE(form.controls().FormShown());
-  EXPECT_EQ(form.ServerUrl(), kServer);
-  EXPECT_EQ(inet2.requested, (Lines{PrimaryPointerUrl()}));
-  EXPECT_TRUE(inet1.executed.empty());
+  EXPECT_EQ(Caption(ControlId::EditionLine), L"测试版 专用安装程序");
+  EXPECT_EQ(Caption(ControlId::HelpLine), L"如果安装工作多次无法进行，请联系QQ：4817203695");
+  EXPECT_EQ(captions[ControlId::StartButton], (Lines{L"稍等，正在检测...", L"开始安装"}));
+  EXPECT_TRUE(window.controls().Enabled(ControlId::StartButton));
+  EXPECT_TRUE(window.controls().WindowShown());
+  EXPECT_EQ(window.ServerUrl(), kServer);
+  EXPECT_EQ(Caption(ControlId::ServerLine), kServer);  // hidden, but readable as the server found
+  EXPECT_EQ(pointers.requested, (Lines{PrimaryPointerUrl()}));
+  EXPECT_TRUE(transfer.executed.empty());
 }
 
 TEST_F(Startup, ExistingOemCopiesStayAndMissingDrivesAreSkipped) {
   sys.files[L"C:\\norqoem.dat"].text = L"其他版\r\n";
   sys.unwritable = {L"D:\\norqoem.dat", L"D:\\norq_url.dat"};
   sys.files[L"C:\\norq_url.dat"].text = L"old\r\n";
-  sys.files[L"C:\\pkg\\norqoem.dat"].text = L"";  // an empty marker reads as an empty name
+  sys.files[L"C:\\pkg\\norqoem.dat"].text = L"\r\n第二行\r\n";  // an empty first line is an empty name
   EXPECT_FALSE(Load());
   EXPECT_EQ(sys.files[L"C:\\norqoem.dat"].text, L"其他版\r\n");
   EXPECT_FALSE(sys.files.count(L"D:\\norqoem.dat"));
   EXPECT_EQ(sys.files[L"C:\\norq_url.dat"].text, std::wstring(kServer) + L"\r\n");
-  EXPECT_EQ(Caption(ControlId::Label_v), L" 专用安装程序");
+  EXPECT_EQ(Caption(ControlId::EditionLine), L" 专用安装程序");
 }
 
 TEST(StartupServer, ReplyLengthBoundsOnBothPages) {
   const std::wstring r15(15, L'a'), r16(16, L'b'), r49(49, L'c'), r50(50, L'd');
   const struct { std::wstring primary, secondary, accepted; } cases[] = {
       {r15, r16, r16}, {r16, r49, r16}, {r49, r16, r49}, {r50, r49, r49}, {L"", r16, r16},
-      {L"http://a.test/x|y.example", r16, r16},  // a "|" would shift the manifest's lists
+      {L"http://a.test/x|y.example", r16, r16},  // "|" belongs in no address
       {L"http://dl.example.test/\r\n", r16, L"http://dl.example.test/\r\n"},
   };
   for (const auto& c : cases) {
     World w;
-    w.inet2.pages = {{PrimaryPointerUrl(), c.primary}, {SecondaryPointerUrl(), c.secondary}};
+    w.pointers.pages = {{PrimaryPointerUrl(), c.primary}, {SecondaryPointerUrl(), c.secondary}};
     EXPECT_FALSE(w.Load());
-    EXPECT_EQ(w.form.ServerUrl(), c.accepted) << c.primary;
+    EXPECT_EQ(w.window.ServerUrl(), c.accepted) << c.primary;
     EXPECT_EQ(w.sys.files[L"D:\\norq_url.dat"].text, c.accepted + L"\r\n");
-    EXPECT_EQ(w.inet2.requested.size(), c.accepted == c.primary ? 1u : 2u);
+    EXPECT_EQ(w.pointers.requested.size(), c.accepted == c.primary ? 1u : 2u);
   }
 }
 
 TEST_F(Startup, NoUsableServerShowsTheMessageOverTheWindowAndEnds) {
-  inet2.pages.clear();
+  pointers.pages.clear();
   sys.files[L"C:\\norq_url.dat"].text = L"earlier\r\n";
   EXPECT_TRUE(Load());
   EXPECT_EQ(Lines(sys.log.end() - 2, sys.log.end()),
             (Lines{L"msgbox Quovexa 16 安装的服务器目前不好用，稍后后再安装！", L"end program"}));
-  EXPECT_TRUE(sys.formShownAtMsgBox);
-  EXPECT_FALSE(form.controls().Enabled(ControlId::Command_refresh));
-  EXPECT_EQ(Caption(ControlId::Command_refresh), L"稍等，正在检测...");
+  EXPECT_TRUE(sys.windowShownAtMsgBox);
+  EXPECT_FALSE(window.controls().Enabled(ControlId::StartButton));
+  EXPECT_EQ(Caption(ControlId::StartButton), L"稍等，正在检测...");
   EXPECT_TRUE(sys.files.count(L"C:\\norqoem.dat"));
   EXPECT_EQ(sys.files[L"C:\\norq_url.dat"].text, L"earlier\r\n");
-  EXPECT_EQ(inet2.requested, (Lines{PrimaryPointerUrl(), SecondaryPointerUrl()}));
+  EXPECT_EQ(pointers.requested, (Lines{PrimaryPointerUrl(), SecondaryPointerUrl()}));
 }
 
 TEST(StartupCommandLine, OnlyTheExactWordRefreshStartsTheInstallation) {
@@ -84,7 +89,7 @@ TEST(StartupCommandLine, OnlyTheExactWordRefreshStartsTheInstallation) {
     World w;
     w.sys.commandLine = commandLine;
     EXPECT_FALSE(w.Load());
-    EXPECT_EQ(w.inet1.executed.size(), commandLine == std::wstring(L"REFRESH") ? 1u : 0u) << commandLine;
+    EXPECT_EQ(w.transfer.executed.size(), commandLine == std::wstring(L"REFRESH") ? 1u : 0u) << commandLine;
   }
 }
 

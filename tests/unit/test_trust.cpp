@@ -2,7 +2,7 @@
 // them, the checks every body passes, and start-up with a keyed installer.
 #include <gtest/gtest.h>
 
-#include "FormFixture.h"
+#include "WindowFixture.h"
 #include "platform/Url.h"
 #include "trust/BodyCheck.h"
 #include "trust/Signature.h"
@@ -218,18 +218,18 @@ TEST(BodyCheck, EmptyBodiesNonProgramsAndUnlistedBodiesFail) {
 }
 
 // Start-up of a keyed installer: an index and signature on each server.
-class KeyedStartup : public FormTest {
+class KeyedStartup : public WindowTest {
  protected:
   KeyedStartup() {
-    inet2.pages[SecondaryPointerUrl()] = kSecondServer;
+    pointers.pages[SecondaryPointerUrl()] = kSecondServer;
     Publish(kServer);
     Publish(kSecondServer);
   }
   void Publish(const std::wstring& server, std::string index = {}) {
     if (index.empty()) index = GoodIndex(std::string(server.begin(), server.end()));
     const std::string r = Hex("0220") + std::string(32, static_cast<char>(FakeSystem::SignatureByte(index)));
-    inet2.files[server + L"/norq/Soft/norq_index.sig"] = Hex("3044") + r + r;
-    inet2.files[server + L"/norq/Soft/norq_index.txt"] = std::move(index);
+    pointers.files[server + L"/norq/Soft/norq_index.sig"] = Hex("3044") + r + r;
+    pointers.files[server + L"/norq/Soft/norq_index.txt"] = std::move(index);
   }
   static constexpr wchar_t kSecondServer[] = L"http://dl2.example.test:8080";
   const std::wstring index = std::wstring(kServer) + L"/norq/Soft/norq_index.txt";
@@ -237,32 +237,32 @@ class KeyedStartup : public FormTest {
 };
 
 TEST_F(KeyedStartup, ASignedIndexPinsEveryBody) {
-  FrmUpdate keyed(sys, inet1, inet2, sys.trustedKey);
-  EXPECT_FALSE(Ends([&] { keyed.Form_Load(); }));
+  InstallerWindow keyed(sys, transfer, pointers, sys.trustedKey);
+  EXPECT_FALSE(Ends([&] { keyed.OnLoad(); }));
   EXPECT_EQ(keyed.ServerUrl(), kServer);
-  EXPECT_EQ(inet2.requested, (Lines{PrimaryPointerUrl(), index, signature}));
-  keyed.Command_refresh_Click();
-  ASSERT_EQ(inet1.expected.size(), 1u);
-  EXPECT_TRUE(inet1.expected[0].program);
-  ASSERT_TRUE(inet1.expected[0].pinned);
-  EXPECT_EQ(inet1.expected[0].pinned->path, "/Soft/System/comcat.txt");
-  EXPECT_EQ(inet1.expected[0].pinned->size, 1u);
+  EXPECT_EQ(pointers.requested, (Lines{PrimaryPointerUrl(), index, signature}));
+  keyed.OnStartClicked();
+  ASSERT_EQ(transfer.expected.size(), 1u);
+  EXPECT_TRUE(transfer.expected[0].program);
+  ASSERT_TRUE(transfer.expected[0].pinned);
+  EXPECT_EQ(transfer.expected[0].pinned->path, "/Soft/System/comcat.txt");
+  EXPECT_EQ(transfer.expected[0].pinned->size, 1u);
 }
 
 TEST_F(KeyedStartup, AServerWhoseIndexFailsIsAFailedPage) {
   const std::string v1 = "norq-index 1\n" + GoodIndex().substr(GoodIndex().find("expires ") + 29);
   const struct { std::function<void()> spoil; std::wstring logged; } spoilers[] = {
-      {[&] { inet2.files.erase(index); }, L"no index"},
-      {[&] { inet2.files.erase(signature); }, L"no signature"},
-      {[&] { inet2.files[index] += "x"; }, L"not signed by the built-in key"},  // changed after signing
-      {[&] { inet2.files[signature] = std::string(64, static_cast<char>(FakeSystem::SignatureByte(inet2.files[index]))); },
+      {[&] { pointers.files.erase(index); }, L"no index"},
+      {[&] { pointers.files.erase(signature); }, L"no signature"},
+      {[&] { pointers.files[index] += "x"; }, L"not signed by the built-in key"},  // changed after signing
+      {[&] { pointers.files[signature] = std::string(64, static_cast<char>(FakeSystem::SignatureByte(pointers.files[index]))); },
        L"not a DER ECDSA signature"},
       {[&] { Publish(kServer, GoodIndex() + "\n"); }, L"not a version 2 index"},  // signed but malformed
       {[&] { Publish(kServer, v1); }, L"of version 1"},
       // Signed, but for another product, another server (a mirror of the second one's tree), an
       // older tree than this build accepts, or expired by this computer's clock.
       {[&] { Publish(kServer, GoodIndex("http://dl.example.test:8080", 5, kExpiry, "other")); }, L"the product \"other\""},
-      {[&] { Publish(kServer, inet2.files[std::wstring(kSecondServer) + L"/norq/Soft/norq_index.txt"]); },
+      {[&] { Publish(kServer, pointers.files[std::wstring(kSecondServer) + L"/norq/Soft/norq_index.txt"]); },
        L"the base address \"http://dl2.example.test:8080\""},
       {[&] { Publish(kServer, GoodIndex("http://dl.example.test:8080", 4)); }, L"serial 4 is below this installer's minimum 5"},
       {[&] { Publish(kServer, GoodIndex("http://dl.example.test:8080", 5, sys.now)); },
@@ -272,8 +272,8 @@ TEST_F(KeyedStartup, AServerWhoseIndexFailsIsAFailedPage) {
     Publish(kServer);
     spoil();
     sys.supportLog.clear();
-    FrmUpdate keyed(sys, inet1, inet2, sys.trustedKey, IndexPolicy{NORQ_PRODUCT_NAME, 5});
-    EXPECT_FALSE(Ends([&] { keyed.Form_Load(); }));
+    InstallerWindow keyed(sys, transfer, pointers, sys.trustedKey, IndexPolicy{NORQ_PRODUCT_NAME, 5});
+    EXPECT_FALSE(Ends([&] { keyed.OnLoad(); }));
     EXPECT_EQ(keyed.ServerUrl(), kSecondServer);
     EXPECT_EQ(sys.files[L"C:\\norq_url.dat"].text, std::wstring(kSecondServer) + L"\r\n");
     sys.files.erase(L"C:\\norq_url.dat");
@@ -284,8 +284,8 @@ TEST_F(KeyedStartup, AServerWhoseIndexFailsIsAFailedPage) {
     EXPECT_NE(refused->find(logged), std::wstring::npos) << *refused;
   }
   // Neither server's index is signed by the installer's key: no server at all.
-  FrmUpdate keyed(sys, inet1, inet2, P256PublicKey{9});
-  EXPECT_TRUE(Ends([&] { keyed.Form_Load(); }));
+  InstallerWindow keyed(sys, transfer, pointers, P256PublicKey{9});
+  EXPECT_TRUE(Ends([&] { keyed.OnLoad(); }));
   EXPECT_EQ(sys.log.at(sys.log.size() - 2), L"msgbox Quovexa 16 安装的服务器目前不好用，稍后后再安装！");
   EXPECT_FALSE(sys.files.count(L"C:\\norq_url.dat"));
 }

@@ -14,8 +14,8 @@ namespace norq::test {
 
 TEST(Layout, DesignedSizesInPixelsAndContainersBeforeTheirControls) {
   const struct { int twips, dpi, pixels; } sizes[] = {
-      {kFormScaleWidth, 96, 413}, {kFormScaleHeight, 96, 263}, {-120, 96, -8},
-      {kFormScaleWidth, 120, 516}, {kFormScaleWidth, 144, 620}};
+      {kClientWidth, 96, 413}, {kClientHeight, 96, 263}, {-120, 96, -8},
+      {kClientWidth, 120, 516}, {kClientWidth, 144, 620}};
   for (const auto& c : sizes) EXPECT_EQ(TwipsToPixels(c.twips, c.dpi), c.pixels) << c.twips << " at " << c.dpi;
   std::set<ControlId> seen;
   for (const auto& spec : kLayout) {
@@ -28,13 +28,13 @@ TEST(Controls, ReportOnlyRealChanges) {
   Controls ui;
   int changes = 0;
   ui.SetObserver([&](ControlId, Change) { ++changes; });
-  ui.SetCaption(ControlId::Label3, L"x");
-  ui.SetCaption(ControlId::Label3, L"x");
-  ui.SetWidth(ControlId::Picture1, 10.5);
-  ui.SetWidth(ControlId::Picture1, 10.5);
-  ui.SetEnabled(ControlId::Command_refresh, true);
-  ui.ShowForm();
-  ui.ShowForm();
+  ui.SetCaption(ControlId::StatusLine, L"x");
+  ui.SetCaption(ControlId::StatusLine, L"x");
+  ui.SetWidth(ControlId::ProgressBar, 10.5);
+  ui.SetWidth(ControlId::ProgressBar, 10.5);
+  ui.SetEnabled(ControlId::StartButton, true);
+  ui.ShowWindow();
+  ui.ShowWindow();
   EXPECT_EQ(changes, 3);
 }
 

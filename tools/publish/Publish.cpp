@@ -9,7 +9,7 @@
 
 #include "install/Manifest.h"
 #include "platform/Url.h"
-#include "startup/ServerDiscovery.h"
+#include "startup/PointerReply.h"
 #include "tools/publish/RunProgram.h"
 #include "tools/publish/Sha256.h"
 #include "trust/BodyCheck.h"
@@ -135,8 +135,8 @@ std::string MakeIndex(const fs::path& tree, const IndexHeader& header) {
 
 std::vector<std::pair<std::string, std::string>> TreeLayout() {
   std::vector<std::pair<std::string, std::string>> layout;
-  for (const auto& entry : kManifestEntries) {
-    layout.emplace_back(Narrow(entry.displayName), Narrow(entry.serverPath).substr(1));
+  for (const auto& entry : kManifest) {
+    layout.emplace_back(Narrow(entry.fileName), Narrow(entry.serverPath).substr(1));
   }
   return layout;
 }

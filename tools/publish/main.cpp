@@ -82,7 +82,7 @@ void PrintHelp(std::FILE* to) {
 void PrintList() {
   const auto layout = norq::publish::TreeLayout();
   for (std::size_t i = 0; i < layout.size(); ++i) {
-    const bool system = std::wstring_view(norq::kManifestEntries[i].kind) == norq::kComponentKind;
+    const bool system = norq::kManifest[i].kind == norq::EntryKind::Component;
     std::printf("%s\t/%s\t%s\n", layout[i].first.c_str(), layout[i].second.c_str(), system ? "system" : "installer");
   }
 }

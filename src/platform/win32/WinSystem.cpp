@@ -164,7 +164,7 @@ bool WinSystem::FileExists(const std::wstring& path, unsigned attrMask) {
   }
 }
 
-std::wstring WinSystem::ReadTextLine(const std::wstring& path) {
+std::optional<std::wstring> WinSystem::ReadTextLine(const std::wstring& path) {
   UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   CheckFile(file, L"CreateFileW", path);
@@ -179,6 +179,7 @@ std::wstring WinSystem::ReadTextLine(const std::wstring& path) {
     bytes.resize(start + read);
     if (read == 0 || bytes.find('\r', start) != std::string::npos) break;
   }
+  if (bytes.empty()) return std::nullopt;
   return FromAnsi(FirstLine(bytes));
 }
 

@@ -16,7 +16,7 @@ namespace norq::win32 {
 class WinSystem final : public System {
  public:
   bool FileExists(const std::wstring& path, unsigned attrMask) override;
-  std::wstring ReadTextLine(const std::wstring& path) override;
+  std::optional<std::wstring> ReadTextLine(const std::wstring& path) override;
   void WriteTextLine(const std::wstring& path, const std::wstring& text) override;
 
   void StartHidden(const std::wstring& program, const std::wstring& commandLine,

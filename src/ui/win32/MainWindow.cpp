@@ -8,7 +8,7 @@
 namespace norq::win32 {
 
 namespace {
-constexpr wchar_t kFormClass[] = L"NorqInstallerForm";
+constexpr wchar_t kWindowClass[] = L"NorqInstallerWindow";
 constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr int kFontPoints = 9;
 
@@ -27,17 +27,17 @@ int ScreenDpi() {
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, WinSystem& system)
-    : instance_(instance), system_(system), form_(system_, inet1_, inet2_) {
-  inet1_.StateChanged = [this](std::int16_t state) {
-    RunEvent(system_, [&] { form_.Inet1_StateChanged(state); });
+    : instance_(instance), system_(system), installer_(system_, transfer_, pointerFetch_) {
+  transfer_.StateChanged = [this](std::int16_t state) {
+    RunEvent(system_, [&] { installer_.OnTransferState(state); });
   };
-  inet1_.BytesReceived = [this](std::uint64_t received, std::uint64_t declared) {
-    RunEvent(system_, [&] { form_.Inet1_BytesReceived(received, declared); });
+  transfer_.BytesReceived = [this](std::uint64_t received, std::uint64_t declared) {
+    RunEvent(system_, [&] { installer_.OnBytesReceived(received, declared); });
   };
   inet1_.Noted = inet2_.Noted = [this](const std::wstring& note) { system_.Log(note); };
 }
 
-// Its handlers reach the form and the controls, which go before the base
+// Its handlers reach the installer and the controls, which go before the base
 // would destroy the window.
 MainWindow::~MainWindow() { Destroy(); }
 
@@ -56,28 +56,28 @@ void MainWindow::Create() {
     return static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
                                            ::GetSystemMetrics(widthMetric), ::GetSystemMetrics(heightMetric), 0));
   };
-  const WindowClass formClass{kFormClass, icon(SM_CXICON, SM_CYICON), icon(SM_CXSMICON, SM_CYSMICON)};
+  const WindowClass windowClass{kWindowClass, icon(SM_CXICON, SM_CYICON), icon(SM_CXSMICON, SM_CYSMICON)};
 
   // The inner area keeps its designed size; the frame is fixed around it and
   // the whole window is centred on the screen.
-  RECT frame{0, 0, Px(kFormScaleWidth), Px(kFormScaleHeight)};
+  RECT frame{0, 0, Px(kClientWidth), Px(kClientHeight)};
   ::AdjustWindowRectEx(&frame, kFrameStyle, FALSE, 0);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
   const int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   const int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  Window::Create(formClass, kFormCaption, kFrameStyle, {x, y, width, height}, nullptr);
+  Window::Create(windowClass, kWindowTitle, kFrameStyle, {x, y, width, height}, nullptr);
 
   RECT client;
   ::GetClientRect(handle(), &client);
-  form_.controls().SetScaleWidth(static_cast<double>(client.right) * kTwipsPerInch / dpi_);
+  installer_.controls().SetClientWidth(static_cast<double>(client.right) * kTwipsPerInch / dpi_);
   CreateControls();
   system_.SetOwner(handle());
-  form_.controls().SetObserver([this](ControlId id, Change change) { OnControlChanged(id, change); });
+  installer_.controls().SetObserver([this](ControlId id, Change change) { OnControlChanged(id, change); });
 }
 
 void MainWindow::CreateControls() {
-  const Controls& model = form_.controls();
+  const Controls& model = installer_.controls();
   for (std::size_t i = 0; i < kLayout.size(); ++i) {
     const ControlSpec& spec = kLayout[i];
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
@@ -102,22 +102,22 @@ void MainWindow::CreateControls() {
     ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     if (spec.autoSize) FitToText(spec.id);
   }
-  // The percentage lies over the right end of the state line's box: keep it on top.
-  ::SetWindowPos(Child(ControlId::Label_http_state2), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // The percentage lies over the right end of the transfer line's box: keep it on top.
+  ::SetWindowPos(Child(ControlId::PercentText), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 HWND MainWindow::Child(ControlId id) const { return children_[IndexOf(id)]; }
 
 void MainWindow::FitToText(ControlId id) {
   HWND child = Child(id);
-  const SIZE size = MeasureText(child, static_cast<HFONT>(font_.get()), form_.controls().Caption(id));
+  const SIZE size = MeasureText(child, static_cast<HFONT>(font_.get()), installer_.controls().Caption(id));
   ::SetWindowPos(child, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void MainWindow::OnControlChanged(ControlId id, Change change) {
-  const Controls& model = form_.controls();
+  const Controls& model = installer_.controls();
   KeepResponsive();
-  if (change == Change::FormShown) {
+  if (change == Change::WindowShown) {
     ::ShowWindow(handle(), SW_SHOWNORMAL);
     ::UpdateWindow(handle());
     return;
@@ -147,7 +147,7 @@ void MainWindow::OnControlChanged(ControlId id, Change change) {
       }
       break;
     }
-    case Change::FormShown:
+    case Change::WindowShown:
       break;
   }
 }
@@ -158,12 +158,12 @@ void MainWindow::OnControlChanged(ControlId id, Change change) {
 // window alive and moving without running any other event inside that one.
 void MainWindow::KeepResponsive() { system_.KeepAnswering(); }
 
-void MainWindow::Dispatch(void (FrmUpdate::*handler)()) {
-  RunEvent(system_, [&] { (form_.*handler)(); });
+void MainWindow::Dispatch(void (InstallerWindow::*handler)()) {
+  RunEvent(system_, [&] { (installer_.*handler)(); });
 }
 
 void MainWindow::Run() {
-  Dispatch(&FrmUpdate::Form_Load);
+  Dispatch(&InstallerWindow::OnLoad);
   MSG message;
   for (;;) {
     const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
@@ -174,17 +174,18 @@ void MainWindow::Run() {
   }
   // The only way out of the loop the installer takes is the end of the
   // program; a loop that stops for any other reason ends it the same way.
+  system_.Log(L"end: the message loop stopped");
   system_.End();
 }
 
 void MainWindow::OnCommand(WPARAM wParam) {
   if (HIWORD(wParam) != BN_CLICKED) return;
   switch (static_cast<ControlId>(LOWORD(wParam))) {
-    case ControlId::Command_refresh:
-      Dispatch(&FrmUpdate::Command_refresh_Click);
+    case ControlId::StartButton:
+      Dispatch(&InstallerWindow::OnStartClicked);
       break;
-    case ControlId::Command2:
-      Dispatch(&FrmUpdate::Command2_Click);
+    case ControlId::HiddenStarter:
+      Dispatch(&InstallerWindow::StartWalk);
       break;
     default:
       break;
@@ -211,12 +212,12 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 LRESULT MainWindow::OnEraseBackground(HDC dc) {
   RECT client;
   ::GetClientRect(handle(), &client);
-  ::SetBkColor(dc, Resolve(kFormBack));
+  ::SetBkColor(dc, Resolve(kWindowBack));
   ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &client, nullptr, 0, nullptr);
   return 1;
 }
 
-// Whatever asks the window to go, the form ends the program at once.
-void MainWindow::OnCloseAsked() { Dispatch(&FrmUpdate::Form_QueryUnload); }
+// Whatever asks the window to go, the installer ends the program at once.
+void MainWindow::OnCloseAsked() { Dispatch(&InstallerWindow::OnClose); }
 
 }  // namespace norq::win32

@@ -1,7 +1,7 @@
 #pragma once
 // The one window: creates the controls of the layout table as child windows,
 // keeps them in step with the control model, and turns window messages into
-// the form's events.
+// the installer's events.
 #include <windows.h>
 
 #include <array>
@@ -11,7 +11,7 @@
 #include "platform/win32/WinInetTransfer.h"
 #include "platform/win32/WinSystem.h"
 #include "platform/win32/Window.h"
-#include "ui/FrmUpdate.h"
+#include "ui/InstallerWindow.h"
 #include "ui/win32/ControlWindows.h"
 
 namespace norq::win32 {
@@ -37,15 +37,15 @@ class MainWindow final : public Window {
   void CreateControls();
   void FitToText(ControlId id);
   void KeepResponsive();
-  void Dispatch(void (FrmUpdate::*handler)());
+  void Dispatch(void (InstallerWindow::*handler)());
   HWND Child(ControlId id) const;
   int Px(double twips) const { return TwipsToPixels(twips, dpi_); }
 
   HINSTANCE instance_;
   WinSystem& system_;
-  WinInetTransfer inet1_;
-  WinInetTransfer inet2_;
-  FrmUpdate form_;
+  WinInetTransfer transfer_;
+  WinInetTransfer pointerFetch_;
+  InstallerWindow installer_;
   int dpi_ = 96;
   UniqueGdiObject font_;
   UniqueGdiObject logo_;
