@@ -1,8 +1,7 @@
 #include "core/Subscript.h"
 #include "download/Progress.h"
 #include "download/StateText.h"
-#include "platform/ContentLength.h"
-#include "platform/TransferText.h"
+#include "platform/Http.h"
 #include "install/Manifest.h"
 #include "ui/FrmUpdate.h"
 

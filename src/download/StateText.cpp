@@ -1,7 +1,7 @@
 #include "download/StateText.h"
 
 #include "core/Subscript.h"
-#include "platform/TransferText.h"
+#include "platform/Http.h"
 #include "ui/FrmUpdate.h"
 
 namespace norq {

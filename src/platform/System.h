@@ -46,7 +46,7 @@ class System {
   virtual std::wstring ReadTextLine(const std::wstring& path) = 0;
   // Creates or empties the file and writes text in the ANSI code page, then CR LF.
   // A link or a file with more than one name is not written (see ClassifyMarker
-  // in platform/FileChecks.h): that throws, and the file stays as it was.
+  // in platform/SystemRules.h): that throws, and the file stays as it was.
   virtual void WriteTextLine(const std::wstring& path, const std::wstring& text) = 0;
 
   // Processes.

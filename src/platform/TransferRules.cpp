@@ -16,7 +16,29 @@ std::uint64_t Age(std::uint64_t now, std::uint64_t since) { return now > since ?
 
 }  // namespace
 
-bool StatusSucceeds(std::uint32_t status) { return status >= 200 && status <= 299; }
+std::int16_t StateOf(std::uint32_t status) {
+  switch (static_cast<WinInetStatus>(status)) {
+    case WinInetStatus::ResolvingName: return icResolvingHost;
+    case WinInetStatus::NameResolved: return icHostResolved;
+    case WinInetStatus::ConnectingToServer: return icConnecting;
+    case WinInetStatus::ConnectedToServer: return icConnected;
+    case WinInetStatus::SendingRequest: return icRequesting;
+    case WinInetStatus::RequestSent: return icRequestSent;
+    case WinInetStatus::ReceivingResponse: return icReceivingResponse;
+    case WinInetStatus::ResponseReceived: return icResponseReceived;
+    case WinInetStatus::ClosingConnection: return icDisconnecting;
+    case WinInetStatus::ConnectionClosed: return icDisconnected;
+  }
+  return icNone;
+}
+
+bool StateFilter::Pass(std::int16_t state) {
+  if (state == icNone || state == last_) return false;
+  if ((state == icReceivingResponse || state == icResponseReceived) && responseSeen_) return false;
+  if (state == icResponseReceived) responseSeen_ = true;
+  last_ = state;
+  return true;
+}
 
 bool EndedShort(std::uint64_t received, std::uint64_t declared, std::uint64_t cap) {
   return received < cap && declared != 0 && received < declared;
@@ -46,6 +68,45 @@ std::uint32_t ReadSizer::Next(std::uint32_t available) const {
 void ReadSizer::After(std::uint32_t wanted, std::uint32_t got, std::uint64_t tookMs) {
   if (tookMs < kQuickReadMs && got == wanted) ahead_ = std::min(std::max(ahead_, got) * 2, kLargest);
   if (tookMs > kSlowReadMs) ahead_ /= 4;
+}
+
+std::vector<std::uint8_t> ChunkReader::Take(std::int32_t size, const Source& read) {
+  std::vector<std::uint8_t> piece;
+  if (size <= 0) return piece;
+  const auto wanted = static_cast<std::size_t>(size);
+  piece.reserve(wanted);
+  while (piece.size() < wanted) {
+    if (position_ == buffer_.size()) {
+      buffer_.resize(blockSize_);
+      buffer_.resize(std::min(read(buffer_.data(), buffer_.size()), blockSize_));
+      position_ = 0;
+      if (buffer_.empty()) break;
+    }
+    const std::size_t take = std::min(wanted - piece.size(), buffer_.size() - position_);
+    const auto from = buffer_.begin() + static_cast<std::ptrdiff_t>(position_);
+    piece.insert(piece.end(), from, from + static_cast<std::ptrdiff_t>(take));
+    position_ += take;
+  }
+  return piece;
+}
+
+void ChunkReader::Reset() {
+  buffer_.clear();
+  position_ = 0;
+}
+
+bool ServerAuthUnsupported(std::uint32_t win32Code) {
+  switch (win32Code) {
+    case 50:     // ERROR_NOT_SUPPORTED
+    case 87:     // ERROR_INVALID_PARAMETER
+    case 120:    // ERROR_CALL_NOT_IMPLEMENTED
+    case 12009:  // ERROR_INTERNET_INVALID_OPTION: an option this WinINet does not know
+    case 12010:  // ERROR_INTERNET_BAD_OPTION_LENGTH: known by another shape
+    case 12018:  // ERROR_INTERNET_INCORRECT_HANDLE_TYPE: not one it takes on a request
+      return true;
+    default:
+      return false;
+  }
 }
 
 }  // namespace norq

@@ -1,5 +1,5 @@
 #include "core/RuntimeError.h"
-#include "platform/KillByTitle.h"
+#include "startup/KillByTitle.h"
 #include "startup/Markers.h"
 #include "ui/FrmUpdate.h"
 

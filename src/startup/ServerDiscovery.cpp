@@ -1,7 +1,6 @@
 #include "startup/ServerDiscovery.h"
 
-#include "platform/TransferText.h"
-#include "platform/Url.h"
+#include "platform/Http.h"
 #include "trust/IndexPolicy.h"
 #include "trust/Signature.h"
 #include "trust/TreeIndex.h"

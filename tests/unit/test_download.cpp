@@ -1,6 +1,6 @@
 #include "FormFixture.h"
 #include "download/Progress.h"
-#include "platform/ContentLength.h"
+#include "platform/Http.h"
 
 namespace norq::test {
 

@@ -1,5 +1,5 @@
 #include "FormFixture.h"
-#include "platform/KillByTitle.h"
+#include "startup/KillByTitle.h"
 
 namespace norq::test {
 

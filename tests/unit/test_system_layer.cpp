@@ -6,14 +6,10 @@
 
 #include "core/RuntimeError.h"
 #include "core/Text.h"
-#include "platform/FileChecks.h"
-#include "platform/ProcessStart.h"
-#include "platform/ServerAuth.h"
-#include "platform/SupportLogFolder.h"
-#include "platform/SupportLogLine.h"
+#include "platform/SupportLogRules.h"
 #include "platform/System.h"
-#include "platform/SystemPaths.h"
-#include "platform/Waits.h"
+#include "platform/SystemRules.h"
+#include "platform/TransferRules.h"
 
 namespace norq {
 

@@ -2,7 +2,7 @@
 
 #include "core/RuntimeError.h"
 #include "core/Text.h"
-#include "platform/Url.h"
+#include "platform/Http.h"
 
 namespace norq {
 

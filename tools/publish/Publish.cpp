@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "install/Manifest.h"
-#include "platform/Url.h"
+#include "platform/Http.h"
 #include "startup/ServerDiscovery.h"
 #include "tools/publish/RunProgram.h"
 #include "tools/publish/Sha256.h"

@@ -1,10 +1,7 @@
 #include "platform/win32/InetWorker.h"
 
-#include "platform/ContentLength.h"
-#include "platform/InetStatus.h"
-#include "platform/ServerAuth.h"
+#include "platform/Http.h"
 #include "platform/TransferRules.h"
-#include "platform/Url.h"
 #include "platform/win32/InetBody.h"
 #include "platform/win32/WinError.h"
 
@@ -69,7 +66,8 @@ bool StillSecure(HINTERNET request) {
 }
 
 // The user's Windows logon goes to no server, whose name the network gave
-// (see platform/ServerAuth.h); a proxy of the user's settings still gets it.
+// (see ServerAuthUnsupported in platform/TransferRules.h); a proxy of the
+// user's settings still gets it.
 bool KeepLogonFromServer(InetRequest& r, HINTERNET request) {
   if (WinInet().InternetSetOptionW(request, INTERNET_OPTION_SUPPRESS_SERVER_AUTH, nullptr, 0)) return true;
   const DWORD error = ::GetLastError();

@@ -4,8 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/FileChecks.h"
-#include "platform/SystemPaths.h"
+#include "platform/SystemRules.h"
 #include "platform/win32/Answering.h"
 #include "platform/win32/Cng.h"
 #include "platform/win32/WinError.h"

@@ -4,9 +4,8 @@
 #include <sddl.h>
 #include <shlobj.h>
 
-#include "platform/FileChecks.h"
-#include "platform/SupportLogFolder.h"
-#include "platform/SupportLogLine.h"
+#include "platform/SupportLogRules.h"
+#include "platform/SystemRules.h"
 #include "platform/win32/Landing.h"
 
 namespace norq::win32 {

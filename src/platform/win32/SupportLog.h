@@ -1,6 +1,5 @@
 #pragma once
-// Writing the support log whose rules platform/SupportLogLine.h and
-// platform/SupportLogFolder.h set out.
+// Writing the support log whose rules platform/SupportLogRules.h sets out.
 #include <windows.h>
 
 #include <string>

@@ -7,9 +7,7 @@
 
 #include "core/RuntimeError.h"
 #include "core/Text.h"
-#include "platform/FileChecks.h"
-#include "platform/ProcessStart.h"
-#include "platform/SystemPaths.h"
+#include "platform/SystemRules.h"
 #include "platform/win32/Ansi.h"
 #include "platform/win32/Answering.h"
 #include "platform/win32/Cng.h"
@@ -67,7 +65,7 @@ std::wstring ReadPath(const wchar_t* call, Copy copy) {
 
 // Starts `program` by its full path and returns its process; its thread's
 // handle is closed. A start that fails only for a moment is tried again (see
-// ProcessStart.h); `log` tells the support log about each retry.
+// IsPassingStartFailure); `log` tells the support log about each retry.
 template <typename Log>
 UniqueHandle StartProcess(const std::wstring& program, const std::wstring& commandLine, const wchar_t* folder,
                           bool hidden, Log log) {

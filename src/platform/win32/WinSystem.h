@@ -1,7 +1,7 @@
 #pragma once
 // The real system seam. The decisions it makes on what Win32 reports are
-// plain functions of their own (platform/FileChecks.h, platform/SystemPaths.h),
-// so that they can be tried without the calls.
+// plain functions of their own (platform/SystemRules.h), so that they can be
+// tried without the calls.
 #include <windows.h>
 
 #include <atomic>
