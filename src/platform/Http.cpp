@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <iterator>
 
+#include "core/Text.h"
+
 namespace norq {
 
 namespace {
-
-wchar_t FoldAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 
 std::wstring Seconds(std::uint32_t milliseconds) {
   std::wstring fraction = std::to_wstring(milliseconds % 1000);
@@ -28,7 +28,7 @@ bool IsSecureAddress(const std::wstring& url) {
   constexpr std::wstring_view kScheme = L"https://";
   if (url.size() < kScheme.size()) return false;
   return std::equal(kScheme.begin(), kScheme.end(), url.begin(),
-                    [](wchar_t want, wchar_t c) { return want == (c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c); });
+                    [](wchar_t want, wchar_t c) { return want == AsciiLower(c); });
 }
 
 bool StatusSucceeds(std::uint32_t status) { return status >= 200 && status <= 299; }
@@ -41,7 +41,7 @@ std::wstring Trim(const std::wstring& text) {
 
 bool SameName(const std::wstring& a, const std::wstring& b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](wchar_t x, wchar_t y) { return FoldAscii(x) == FoldAscii(y); });
+                    [](wchar_t x, wchar_t y) { return AsciiLower(x) == AsciiLower(y); });
 }
 
 std::wstring FindHeader(const Headers& headers, const std::wstring& name) {

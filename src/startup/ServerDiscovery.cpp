@@ -1,5 +1,6 @@
 #include "startup/ServerDiscovery.h"
 
+#include "core/Text.h"
 #include "platform/Http.h"
 #include "trust/IndexPolicy.h"
 #include "trust/Signature.h"
@@ -24,8 +25,6 @@ bool IsAcceptedReply(const std::wstring& reply) { return RefusalOf(reply) == nul
 namespace {
 // A DER signature of P-256 is at most 72 bytes.
 constexpr std::size_t kMaxSignatureBytes = 256;
-
-std::wstring Widen(const char* text) { return std::wstring(text, text + std::char_traits<char>::length(text)); }
 }  // namespace
 
 // The secondary page is asked only when the primary one fails; a server
@@ -73,7 +72,7 @@ bool FrmUpdate::TrustServer(const std::wstring& serverUrl) {
   if (!why.empty()) return refuse(why);
   index_ = std::move(parsed->lines);
   sys_.Log(L"server " + serverUrl + L": its signed index verifies, serial " + std::to_wstring(parsed->header.serial) +
-           L", valid until " + Widen(FormatUtcTime(parsed->header.expires).c_str()));
+           L", valid until " + Widen(FormatUtcTime(parsed->header.expires)));
   return true;
 }
 

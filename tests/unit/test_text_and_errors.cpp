@@ -34,6 +34,15 @@ TEST(RuntimeError, ReportNamesNumberTextAndWhere) {
   EXPECT_EQ(RuntimeError(ErrorNumber::DivisionByZero).ReportText(), L"实时错误 '11':\n\n除数为零");
 }
 
+// ASCII by nature, converted one for one: a character beyond ASCII must not
+// come out as the letter its low byte spells ("\x142" would be "B").
+TEST(AsciiText, NothingBeyondAsciiPassesForAnAsciiCharacter) {
+  EXPECT_EQ(Narrow(L"/Soft/System/MCI32.OCX"), "/Soft/System/MCI32.OCX");
+  EXPECT_EQ(Narrow(L"\x142x\x80"), "?x?");
+  EXPECT_EQ(Widen("https://a.test/"), L"https://a.test/");
+  EXPECT_EQ(Widen("\xe6x\x80"), L"\xFFFDx\xFFFD");
+}
+
 TEST(RequestAddress, DropsControlCharactersOnly) {
   EXPECT_EQ(RequestAddress(L"http://h:1\r\n/Soft/System/comcat.txt"), L"http://h:1/Soft/System/comcat.txt");
   EXPECT_EQ(RequestAddress(L"http://h/a b//c\t\x7f"), L"http://h/a b//c");
