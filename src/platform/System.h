@@ -24,7 +24,6 @@ enum AttrMask : unsigned {
 
 // Message box style bits used by the installer.
 enum MsgBoxStyle : unsigned {
-  kMbOk = 0,
   kMbCritical = 16,
 };
 

@@ -71,10 +71,7 @@ bool StillSecure(HINTERNET request) {
 bool KeepLogonFromServer(InetRequest& r, HINTERNET request) {
   if (WinInet().InternetSetOptionW(request, INTERNET_OPTION_SUPPRESS_SERVER_AUTH, nullptr, 0)) return true;
   const DWORD error = ::GetLastError();
-  if (!ServerAuthUnsupported(error)) {
-    ::SetLastError(error);
-    return r.Fail(L"InternetSetOptionW");
-  }
+  if (!ServerAuthUnsupported(error)) return r.Fail(L"InternetSetOptionW");
   r.note = L"this WinINet cannot keep the logon from servers (Win32 code " + std::to_wstring(error) + L")";
   return true;
 }
@@ -189,13 +186,10 @@ DWORD WINAPI Work(void* parameter) {
 }  // namespace
 
 UniqueHandle StartWorker(const std::shared_ptr<InetRequest>& request) {
-  auto* share = new std::shared_ptr<InetRequest>(request);
-  UniqueHandle worker(::CreateThread(nullptr, 0, Work, share, 0, nullptr));
-  if (!worker) {
-    const DWORD error = ::GetLastError();
-    delete share;
-    ThrowError(ErrorNumber::InternalError, L"CreateThread", request->url, error);
-  }
+  auto share = std::make_unique<std::shared_ptr<InetRequest>>(request);
+  UniqueHandle worker(::CreateThread(nullptr, 0, Work, share.get(), 0, nullptr));
+  Check(worker, ErrorNumber::InternalError, L"CreateThread", request->url);
+  (void)share.release();  // the thread owns it now
   return worker;
 }
 

@@ -23,7 +23,6 @@ class SupportLog {
  private:
   enum class State { NotOpened, Open, Off };
   void Open();
-  void OpenFile();
   void StartNewFileIfFull();
 
   SRWLOCK lock_ = SRWLOCK_INIT;
