@@ -39,7 +39,7 @@ std::vector<std::wstring> SplitList(const std::wstring& list) {
 }
 
 void FrmUpdate::BuildManifest() {
-  SystemDir = sys_.GetSpecialFolder(kCsidlSystem);
+  SystemDir = sys_.SystemFolder();
   sys_.Log(L"system folder: " + SystemDir);
   auto lists = MakeManifestLists(ServerUrl(), SystemDir, sys_.AppPath());
   TypeList = std::move(lists.types);

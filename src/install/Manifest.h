@@ -37,8 +37,6 @@ std::wstring SystemPrefix(const std::wstring& systemDir);
 // joined without looking for a backslash.
 std::wstring SetupPath(const std::wstring& appPath);
 
-inline constexpr int kCsidlSystem = 37;  // the Windows system folder
-
 // The four manifest texts: each a run of "|" and one entry's value.
 struct ManifestLists {
   std::wstring types, urls, names, paths;

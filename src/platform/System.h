@@ -66,8 +66,9 @@ class System {
   virtual EndProcessResult EndProcess(std::uint32_t processId) = 0;
 
   // Folders and the program's own start.
-  // A shell special folder by number; the empty text when the shell has none.
-  virtual std::wstring GetSpecialFolder(int csidl) = 0;
+  // The Windows system folder, where the components go; the empty text when
+  // the system names none.
+  virtual std::wstring SystemFolder() = 0;
   // The folder of the running program: no trailing backslash unless a drive root.
   virtual std::wstring AppPath() = 0;
   // The command-line text after the program's name and the blanks after it.

@@ -1,7 +1,5 @@
 #include "platform/win32/WinSystem.h"
 
-#include <shlobj.h>
-
 #include <algorithm>
 #include <vector>
 
@@ -12,6 +10,7 @@
 #include "platform/win32/Answering.h"
 #include "platform/win32/Cng.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/SystemLibrary.h"
 #include "platform/win32/WinError.h"
 #include "platform/win32/WriteAll.h"
 #include "trust/UtcTime.h"
@@ -34,17 +33,8 @@ constexpr DWORD kEndProcessAccess = 0x001F0FFF;
 // Long enough for an ended process to take its windows with it, so that the
 // next search by title does not find the same dying window again.
 constexpr DWORD kEndProcessWaitMs = 2000;
-// The owner argument is reserved; this is the value the product has always passed.
-constexpr INT_PTR kSpecialFolderOwner = 100;
 // A look at the queue costs little, but millions of 1 KB pieces would still feel it.
 constexpr ULONGLONG kAnswerEveryMs = 10;
-
-struct ItemListTraits {
-  using Type = LPITEMIDLIST;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type list) noexcept { ::CoTaskMemFree(list); }
-};
-using UniqueItemList = Unique<ItemListTraits>;
 
 // A path that `copy(buffer, size)` puts into a buffer, which grows as it asks.
 template <typename Copy>
@@ -256,15 +246,7 @@ EndProcessResult WinSystem::EndProcess(std::uint32_t processId) {
   return EndProcessResult::Ended;
 }
 
-std::wstring WinSystem::GetSpecialFolder(int csidl) {
-  LPITEMIDLIST list = nullptr;
-  const HRESULT status = ::SHGetSpecialFolderLocation(reinterpret_cast<HWND>(kSpecialFolderOwner), csidl, &list);
-  UniqueItemList owned(list);
-  if (status != S_OK || !owned) return {};
-  wchar_t path[MAX_PATH] = {};
-  if (!::SHGetPathFromIDListW(owned.get(), path)) return {};
-  return path;
-}
+std::wstring WinSystem::SystemFolder() { return win32::SystemFolder(); }
 
 std::wstring WinSystem::AppPath() {
   return FolderOfModule(ReadPath(

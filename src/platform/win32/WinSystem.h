@@ -26,7 +26,7 @@ class WinSystem final : public System {
   std::uint32_t WindowProcessId(std::uintptr_t window) override;
   EndProcessResult EndProcess(std::uint32_t processId) override;
 
-  std::wstring GetSpecialFolder(int csidl) override;
+  std::wstring SystemFolder() override;
   std::wstring AppPath() override;
   std::wstring CommandLine() override;
 
