@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/Win32Codes.h"
 #include "platform/System.h"
 
 namespace norq {
@@ -15,10 +16,10 @@ bool CountsAsPresent(std::uint32_t attributes, unsigned attrMask) {
 
 bool SearchFoundNothing(std::uint32_t win32Code) {
   switch (win32Code) {
-    case 2:   // ERROR_FILE_NOT_FOUND
-    case 3:   // ERROR_PATH_NOT_FOUND
-    case 18:  // ERROR_NO_MORE_FILES: the search ran out of entries
-    case 53:  // ERROR_BAD_NETPATH: a share that is not there
+    case kErrorFileNotFound:
+    case kErrorPathNotFound:
+    case kErrorNoMoreFiles:  // the search ran out of entries
+    case kErrorBadNetPath:   // a share that is not there
       return true;
     default:
       return false;
@@ -26,8 +27,7 @@ bool SearchFoundNothing(std::uint32_t win32Code) {
 }
 
 bool NameTaken(std::uint32_t win32Code) {
-  return win32Code == 80    // ERROR_FILE_EXISTS
-         || win32Code == 183;  // ERROR_ALREADY_EXISTS
+  return win32Code == kErrorFileExists || win32Code == kErrorAlreadyExists;
 }
 
 MarkerFile ClassifyMarker(std::uint32_t attributes, std::uint32_t numberOfLinks, bool existed) {
@@ -50,7 +50,6 @@ const wchar_t* MarkerRefusal(MarkerFile kind) {
 }
 
 std::wstring StartPathFor(std::wstring_view finalPath) {
-  constexpr std::size_t kMaxPath = 260;  // MAX_PATH, the terminating null included
   std::wstring plain;
   if (finalPath.substr(0, 8) == L"\\\\?\\UNC\\") {
     plain = L"\\\\" + std::wstring(finalPath.substr(8));
@@ -95,11 +94,11 @@ std::wstring FileSystemName(std::wstring_view path) {
 
 bool IsPassingStartFailure(std::uint32_t win32Code) {
   switch (win32Code) {
-    case 8:     // ERROR_NOT_ENOUGH_MEMORY
-    case 14:    // ERROR_OUTOFMEMORY
-    case 32:    // ERROR_SHARING_VIOLATION: the program file is held open, by a scanner say
-    case 1359:  // ERROR_INTERNAL_ERROR: the new process ended before it had started
-    case 1450:  // ERROR_NO_SYSTEM_RESOURCES
+    case kErrorNotEnoughMemory:
+    case kErrorOutOfMemory:
+    case kErrorSharingViolation:  // the program file is held open, by a scanner say
+    case kErrorInternalError:     // the new process ended before it had started
+    case kErrorNoSystemResources:
       return true;
     default:
       return false;

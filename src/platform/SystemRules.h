@@ -3,8 +3,9 @@
 // the files it makes: which files count as present, which may be written,
 // the names it makes up or takes apart, when a process start is tried again
 // and how a wait made of shorter ones still ends in time. The values are the
-// system's own (FILE_ATTRIBUTE_*, ERROR_*, INFINITE), written out so that the
-// rules can be tried on any machine; the Win32 side checks they still match.
+// system's own (FILE_ATTRIBUTE_*, MAX_PATH, INFINITE here, the error codes in
+// core/Win32Codes.h), written out so that the rules can be tried on any
+// machine; the Win32 side pins each beside the call it serves.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -44,6 +45,9 @@ MarkerFile ClassifyMarker(std::uint32_t attributes, std::uint32_t numberOfLinks,
 const wchar_t* MarkerRefusal(MarkerFile kind);
 
 // Names.
+
+// The longest path every program takes: MAX_PATH, the terminating null included.
+inline constexpr std::size_t kMaxPath = 260;
 
 // The path to start a held file by, from the file's final path as its handle
 // reports it ("\\?\C:\...", "\\?\UNC\server\..."): the plain form when

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/Win32Codes.h"
+
 namespace norq {
 
 namespace {
@@ -15,22 +17,6 @@ constexpr std::uint64_t kSlowReadMs = 400;
 std::uint64_t Age(std::uint64_t now, std::uint64_t since) { return now > since ? now - since : 0; }
 
 }  // namespace
-
-std::int16_t StateOf(std::uint32_t status) {
-  switch (static_cast<WinInetStatus>(status)) {
-    case WinInetStatus::ResolvingName: return icResolvingHost;
-    case WinInetStatus::NameResolved: return icHostResolved;
-    case WinInetStatus::ConnectingToServer: return icConnecting;
-    case WinInetStatus::ConnectedToServer: return icConnected;
-    case WinInetStatus::SendingRequest: return icRequesting;
-    case WinInetStatus::RequestSent: return icRequestSent;
-    case WinInetStatus::ReceivingResponse: return icReceivingResponse;
-    case WinInetStatus::ResponseReceived: return icResponseReceived;
-    case WinInetStatus::ClosingConnection: return icDisconnecting;
-    case WinInetStatus::ConnectionClosed: return icDisconnected;
-  }
-  return icNone;
-}
 
 bool StateFilter::Pass(std::int16_t state) {
   if (state == icNone || state == last_) return false;
@@ -97,12 +83,12 @@ void ChunkReader::Reset() {
 
 bool ServerAuthUnsupported(std::uint32_t win32Code) {
   switch (win32Code) {
-    case 50:     // ERROR_NOT_SUPPORTED
-    case 87:     // ERROR_INVALID_PARAMETER
-    case 120:    // ERROR_CALL_NOT_IMPLEMENTED
-    case 12009:  // ERROR_INTERNET_INVALID_OPTION: an option this WinINet does not know
-    case 12010:  // ERROR_INTERNET_BAD_OPTION_LENGTH: known by another shape
-    case 12018:  // ERROR_INTERNET_INCORRECT_HANDLE_TYPE: not one it takes on a request
+    case kErrorNotSupported:
+    case kErrorInvalidParameter:
+    case kErrorCallNotImplemented:
+    case kErrorInternetInvalidOption:        // an option this WinINet does not know
+    case kErrorInternetBadOptionLength:      // known by another shape
+    case kErrorInternetIncorrectHandleType:  // not one it takes on a request
       return true;
     default:
       return false;

@@ -13,8 +13,7 @@
 
 namespace norq {
 
-// WinINet's status codes for the steps the transfer reports; the Windows
-// build checks them against the system's own header.
+// WinINet's status codes for the steps the transfer reports.
 enum class WinInetStatus : std::uint32_t {
   ResolvingName = 10,
   NameResolved = 11,
@@ -29,7 +28,23 @@ enum class WinInetStatus : std::uint32_t {
 };
 
 // The state a status report stands for; icNone for reports that are no state.
-std::int16_t StateOf(std::uint32_t status);
+// The Windows build checks it on the system's own names for the statuses
+// (InetWorker.cpp), which is where a wrong number or a swapped state shows.
+constexpr std::int16_t StateOf(std::uint32_t status) {
+  switch (static_cast<WinInetStatus>(status)) {
+    case WinInetStatus::ResolvingName: return icResolvingHost;
+    case WinInetStatus::NameResolved: return icHostResolved;
+    case WinInetStatus::ConnectingToServer: return icConnecting;
+    case WinInetStatus::ConnectedToServer: return icConnected;
+    case WinInetStatus::SendingRequest: return icRequesting;
+    case WinInetStatus::RequestSent: return icRequestSent;
+    case WinInetStatus::ReceivingResponse: return icReceivingResponse;
+    case WinInetStatus::ResponseReceived: return icResponseReceived;
+    case WinInetStatus::ClosingConnection: return icDisconnecting;
+    case WinInetStatus::ConnectionClosed: return icDisconnected;
+  }
+  return icNone;
+}
 
 // Which states a download passes on to the window. Each network read repeats
 // "receiving" and "received"; after the first response they would only make

@@ -14,16 +14,6 @@ TEST(StatusSucceeds, OnlyTwoHundreds) {
   for (const auto& c : cases) EXPECT_EQ(StatusSucceeds(c.status), c.succeeds) << c.status;
 }
 
-TEST(StateOf, EachWinInetStepHasItsOwnState) {
-  const struct { std::uint32_t status; std::int16_t state; } cases[] = {
-      {10, icResolvingHost}, {11, icHostResolved}, {20, icConnecting},        {21, icConnected},
-      {30, icRequesting},    {31, icRequestSent},  {40, icReceivingResponse}, {41, icResponseReceived},
-      {50, icDisconnecting}, {51, icDisconnected},
-      // handle created and closing, request complete, redirect: no state
-      {0, icNone}, {12, icNone}, {60, icNone}, {70, icNone}, {100, icNone}, {110, icNone}};
-  for (const auto& c : cases) EXPECT_EQ(StateOf(c.status), c.state) << c.status;
-}
-
 TEST(StateFilter, PassesEachNewStateAndTheResponseOnlyOnce) {
   StateFilter filter;
   std::vector<std::int16_t> passed;

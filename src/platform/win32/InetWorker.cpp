@@ -1,5 +1,6 @@
 #include "platform/win32/InetWorker.h"
 
+#include "core/Win32Codes.h"
 #include "platform/Http.h"
 #include "platform/TransferRules.h"
 #include "platform/win32/InetBody.h"
@@ -9,16 +10,20 @@ namespace norq::win32 {
 
 namespace {
 
-static_assert(static_cast<DWORD>(WinInetStatus::ResolvingName) == INTERNET_STATUS_RESOLVING_NAME);
-static_assert(static_cast<DWORD>(WinInetStatus::NameResolved) == INTERNET_STATUS_NAME_RESOLVED);
-static_assert(static_cast<DWORD>(WinInetStatus::ConnectingToServer) == INTERNET_STATUS_CONNECTING_TO_SERVER);
-static_assert(static_cast<DWORD>(WinInetStatus::ConnectedToServer) == INTERNET_STATUS_CONNECTED_TO_SERVER);
-static_assert(static_cast<DWORD>(WinInetStatus::SendingRequest) == INTERNET_STATUS_SENDING_REQUEST);
-static_assert(static_cast<DWORD>(WinInetStatus::RequestSent) == INTERNET_STATUS_REQUEST_SENT);
-static_assert(static_cast<DWORD>(WinInetStatus::ReceivingResponse) == INTERNET_STATUS_RECEIVING_RESPONSE);
-static_assert(static_cast<DWORD>(WinInetStatus::ResponseReceived) == INTERNET_STATUS_RESPONSE_RECEIVED);
-static_assert(static_cast<DWORD>(WinInetStatus::ClosingConnection) == INTERNET_STATUS_CLOSING_CONNECTION);
-static_assert(static_cast<DWORD>(WinInetStatus::ConnectionClosed) == INTERNET_STATUS_CONNECTION_CLOSED);
+// Each status the callback hears, by the system's own name, and the state it
+// stands for; a status that is no step of the request is no state.
+static_assert(StateOf(INTERNET_STATUS_RESOLVING_NAME) == icResolvingHost);
+static_assert(StateOf(INTERNET_STATUS_NAME_RESOLVED) == icHostResolved);
+static_assert(StateOf(INTERNET_STATUS_CONNECTING_TO_SERVER) == icConnecting);
+static_assert(StateOf(INTERNET_STATUS_CONNECTED_TO_SERVER) == icConnected);
+static_assert(StateOf(INTERNET_STATUS_SENDING_REQUEST) == icRequesting);
+static_assert(StateOf(INTERNET_STATUS_REQUEST_SENT) == icRequestSent);
+static_assert(StateOf(INTERNET_STATUS_RECEIVING_RESPONSE) == icReceivingResponse);
+static_assert(StateOf(INTERNET_STATUS_RESPONSE_RECEIVED) == icResponseReceived);
+static_assert(StateOf(INTERNET_STATUS_CLOSING_CONNECTION) == icDisconnecting);
+static_assert(StateOf(INTERNET_STATUS_CONNECTION_CLOSED) == icDisconnected);
+static_assert(StateOf(INTERNET_STATUS_HANDLE_CREATED) == icNone && StateOf(INTERNET_STATUS_HANDLE_CLOSING) == icNone &&
+              StateOf(INTERNET_STATUS_REQUEST_COMPLETE) == icNone && StateOf(INTERNET_STATUS_REDIRECT) == icNone);
 
 void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID, DWORD) {
   auto* r = reinterpret_cast<InetRequest*>(context);
@@ -64,6 +69,14 @@ bool StillSecure(HINTERNET request) {
   if (!WinInet().InternetQueryOptionW(request, INTERNET_OPTION_URL, url.data(), &bytes)) return false;
   return IsSecureAddress(url);
 }
+
+// The failures of the option that ServerAuthUnsupported takes for a WinINet
+// that does not know it.
+static_assert(kErrorNotSupported == ERROR_NOT_SUPPORTED && kErrorInvalidParameter == ERROR_INVALID_PARAMETER &&
+              kErrorCallNotImplemented == ERROR_CALL_NOT_IMPLEMENTED &&
+              kErrorInternetInvalidOption == ERROR_INTERNET_INVALID_OPTION &&
+              kErrorInternetBadOptionLength == ERROR_INTERNET_BAD_OPTION_LENGTH &&
+              kErrorInternetIncorrectHandleType == ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
 
 // The user's Windows logon goes to no server, whose name the network gave
 // (see ServerAuthUnsupported in platform/TransferRules.h); a proxy of the

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/Win32Codes.h"
 #include "platform/SystemRules.h"
 #include "platform/win32/Answering.h"
 #include "platform/win32/Cng.h"
@@ -36,6 +37,9 @@ BOOL RenameOpenFile(HANDLE file, const std::wstring& target) {
   std::copy(name.begin(), name.end(), rename->FileName);
   return ::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
 }
+
+// The failures of CREATE_NEW that NameTaken takes for a name already used.
+static_assert(kErrorFileExists == ERROR_FILE_EXISTS && kErrorAlreadyExists == ERROR_ALREADY_EXISTS);
 
 UniqueFile CreateLanding(const std::wstring& target) {
   std::wstring name = target;

@@ -10,7 +10,9 @@
 
 namespace norq::win32 {
 
-static_assert(kFileAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
+// What LogFolderUsable and LogFileUsable read of the opened folder and file.
+static_assert(kFileAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT &&
+              kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY);
 
 namespace {
 

@@ -5,6 +5,7 @@
 
 #include "core/RuntimeError.h"
 #include "core/Text.h"
+#include "core/Win32Codes.h"
 #include "platform/SystemRules.h"
 #include "platform/win32/Ansi.h"
 #include "platform/win32/Answering.h"
@@ -16,10 +17,6 @@
 #include "trust/UtcTime.h"
 
 namespace norq::win32 {
-
-static_assert(kFileAttributeHidden == FILE_ATTRIBUTE_HIDDEN && kFileAttributeSystem == FILE_ATTRIBUTE_SYSTEM &&
-              kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY &&
-              kFileAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
 
 namespace {
 
@@ -52,6 +49,11 @@ std::wstring ReadPath(const wchar_t* call, Copy copy) {
     buffer.resize(next);
   }
 }
+
+// The failures of CreateProcessW that IsPassingStartFailure tries again.
+static_assert(kErrorNotEnoughMemory == ERROR_NOT_ENOUGH_MEMORY && kErrorOutOfMemory == ERROR_OUTOFMEMORY &&
+              kErrorSharingViolation == ERROR_SHARING_VIOLATION && kErrorInternalError == ERROR_INTERNAL_ERROR &&
+              kErrorNoSystemResources == ERROR_NO_SYSTEM_RESOURCES);
 
 // Starts `program` by its full path and returns its process; its thread's
 // handle is closed. A start that fails only for a moment is tried again (see
@@ -134,6 +136,13 @@ std::wstring FinalPathOf(HANDLE file) {
 
 }  // namespace
 
+// What CountsAsPresent reads of a found entry, and the failures of the
+// search that SearchFoundNothing takes for "no such file".
+static_assert(kFileAttributeHidden == FILE_ATTRIBUTE_HIDDEN && kFileAttributeSystem == FILE_ATTRIBUTE_SYSTEM &&
+              kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY);
+static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND && kErrorPathNotFound == ERROR_PATH_NOT_FOUND &&
+              kErrorNoMoreFiles == ERROR_NO_MORE_FILES && kErrorBadNetPath == ERROR_BAD_NETPATH);
+
 bool WinSystem::FileExists(const std::wstring& path, unsigned attrMask) {
   WIN32_FIND_DATAW entry{};
   UniqueFind search(::FindFirstFileW(path.c_str(), &entry));
@@ -170,6 +179,10 @@ std::wstring WinSystem::ReadTextLine(const std::wstring& path) {
   return FromAnsi(FirstLine(bytes));
 }
 
+// What ClassifyMarker reads of the opened file.
+static_assert(kFileAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT &&
+              kFileAttributeHidden == FILE_ATTRIBUTE_HIDDEN && kFileAttributeSystem == FILE_ATTRIBUTE_SYSTEM);
+
 void WinSystem::WriteTextLine(const std::wstring& path, const std::wstring& text) {
   // Converted before the file is opened: a failure must not leave it emptied.
   const std::string bytes = TextLineBytes(ToAnsi(text));
@@ -199,6 +212,8 @@ void WinSystem::StartHidden(const std::wstring& program, const std::wstring& com
   // Not waited for: the handles are of no further use.
   (void)StartProcess(program, commandLine, folder.c_str(), true, [this](const std::wstring& line) { Log(line); });
 }
+
+static_assert(kMaxPath == MAX_PATH);  // where StartPathFor keeps the long form
 
 StartOutcome WinSystem::StartChecked(const std::wstring& path, const BodyCheck& check) {
   try {
@@ -254,6 +269,8 @@ std::wstring WinSystem::AppPath() {
 }
 
 std::wstring WinSystem::CommandLine() { return ArgumentsOf(::GetCommandLineW()); }
+
+static_assert(kMbCritical == MB_ICONERROR);
 
 int WinSystem::MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) {
   const HWND owner = owner_ != nullptr && ::IsWindowVisible(owner_) ? owner_ : nullptr;
