@@ -1,6 +1,6 @@
 #include "core/RuntimeError.h"
 
-#include "core/Win32Codes.h"
+#include "core/Win32Values.h"
 
 namespace norq {
 

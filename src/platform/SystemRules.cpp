@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/Win32Codes.h"
+#include "core/Win32Values.h"
 #include "platform/System.h"
 
 namespace norq {

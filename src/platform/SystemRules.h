@@ -2,23 +2,18 @@
 // The plain decisions of the real system seam (platform/win32/WinSystem) and
 // the files it makes: which files count as present, which may be written,
 // the names it makes up or takes apart, when a process start is tried again
-// and how a wait made of shorter ones still ends in time. The values are the
-// system's own (FILE_ATTRIBUTE_*, MAX_PATH, INFINITE here, the error codes in
-// core/Win32Codes.h), written out so that the rules can be tried on any
-// machine; the Win32 side pins each beside the call it serves.
+// and how a wait made of shorter ones still ends in time. The system's values
+// they read are written out in core/Win32Values.h.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "core/Win32Values.h"
+
 namespace norq {
 
 // Files.
-
-inline constexpr std::uint32_t kFileAttributeHidden = 0x2;
-inline constexpr std::uint32_t kFileAttributeSystem = 0x4;
-inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
-inline constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;
 
 // Whether a directory entry with these attributes passes the existence test.
 // Folders never do; hidden and system files only when the mask (AttrMask in
@@ -45,9 +40,6 @@ MarkerFile ClassifyMarker(std::uint32_t attributes, std::uint32_t numberOfLinks,
 const wchar_t* MarkerRefusal(MarkerFile kind);
 
 // Names.
-
-// The longest path every program takes: MAX_PATH, the terminating null included.
-inline constexpr std::size_t kMaxPath = 260;
 
 // The path to start a held file by, from the file's final path as its handle
 // reports it ("\\?\C:\...", "\\?\UNC\server\..."): the plain form when
@@ -91,7 +83,6 @@ bool IsPassingStartFailure(std::uint32_t win32Code);
 // them) still end when the whole wait would have: what is left of a wait of
 // `timeoutMs` after `spentMs` is never less than nothing, and a wait forever
 // stays one however long it has run.
-inline constexpr std::uint32_t kWaitForever = 0xFFFFFFFF;  // the system's INFINITE
 std::uint32_t WaitLeft(std::uint32_t timeoutMs, std::uint64_t spentMs);
 
 }  // namespace norq

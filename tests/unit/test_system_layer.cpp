@@ -6,7 +6,7 @@
 
 #include "core/RuntimeError.h"
 #include "core/Text.h"
-#include "core/Win32Codes.h"
+#include "core/Win32Values.h"
 #include "platform/SupportLogRules.h"
 #include "platform/System.h"
 #include "platform/SystemRules.h"

@@ -1,6 +1,6 @@
 #include "platform/win32/InetWorker.h"
 
-#include "core/Win32Codes.h"
+#include "core/Win32Values.h"
 #include "platform/Http.h"
 #include "platform/TransferRules.h"
 #include "platform/win32/InetBody.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/Win32Codes.h"
+#include "core/Win32Values.h"
 #include "platform/SystemRules.h"
 #include "platform/win32/Answering.h"
 #include "platform/win32/Cng.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/Win32Codes.h"
+#include "core/Win32Values.h"
 
 namespace norq::win32 {
 

@@ -5,7 +5,7 @@
 
 #include "core/RuntimeError.h"
 #include "core/Text.h"
-#include "core/Win32Codes.h"
+#include "core/Win32Values.h"
 #include "platform/SystemRules.h"
 #include "platform/win32/Ansi.h"
 #include "platform/win32/Answering.h"

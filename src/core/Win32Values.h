@@ -1,11 +1,23 @@
 #pragma once
-// The Win32 error codes that the portable rules decide on, written out so
-// that the rules compile and are tested on any machine. Each is pinned to the
-// system's own value (ERROR_*) by a static_assert in platform/win32, beside
-// the call whose failure the rule reads.
+// The system's values that the portable rules read (error codes, file
+// attribute bits, limits), written out so that the rules compile and are
+// tested on any machine. Each is pinned to the system's own (ERROR_*,
+// FILE_ATTRIBUTE_*, ...) by a static_assert in platform/win32, beside the
+// call whose answer the rule reads.
+#include <cstddef>
 #include <cstdint>
 
 namespace norq {
+
+inline constexpr std::uint32_t kFileAttributeHidden = 0x2;
+inline constexpr std::uint32_t kFileAttributeSystem = 0x4;
+inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+inline constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;
+
+// MAX_PATH, the terminating null included: the longest path every program takes.
+inline constexpr std::size_t kMaxPath = 260;
+// INFINITE, a wait without end.
+inline constexpr std::uint32_t kWaitForever = 0xFFFFFFFF;
 
 inline constexpr std::uint32_t kErrorFileNotFound = 2;
 inline constexpr std::uint32_t kErrorPathNotFound = 3;
