@@ -193,7 +193,7 @@ void WinSystem::WriteTextLine(const std::wstring& path, const std::wstring& text
   CheckFile(file, L"CreateFileW", path);
   const bool existed = ::GetLastError() == ERROR_ALREADY_EXISTS;
   // Asked of the file alone, not of its volume too as GetFileInformationByHandle
-  // does: see IsPlainFile in SupportLog.cpp for what that costs under Wine.
+  // does: see Describe in SupportLog.cpp for what that costs under Wine.
   FILE_ATTRIBUTE_TAG_INFO tag{};
   FILE_STANDARD_INFO standard{};
   CheckFile(::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag),
