@@ -1,21 +1,8 @@
 #include "core/RuntimeError.h"
 
-namespace norq {
+#include "core/Win32Values.h"
 
-namespace {
-// Win32 codes that file operations translate; kept here so that the
-// translation is testable without Windows headers.
-constexpr std::uint32_t kFileNotFound = 2;
-constexpr std::uint32_t kPathNotFound = 3;
-constexpr std::uint32_t kAccessDenied = 5;
-constexpr std::uint32_t kInvalidDrive = 15;
-constexpr std::uint32_t kWriteProtect = 19;
-constexpr std::uint32_t kNotReady = 21;
-constexpr std::uint32_t kSharingViolation = 32;
-constexpr std::uint32_t kHandleDiskFull = 39;
-constexpr std::uint32_t kDiskFull = 112;
-constexpr std::uint32_t kInvalidName = 123;
-}  // namespace
+namespace norq {
 
 RuntimeError::RuntimeError(ErrorNumber number, std::wstring detail, std::uint32_t win32)
     : std::runtime_error("norq runtime error"), number_(number), detail_(std::move(detail)), win32_(win32) {}
@@ -59,16 +46,16 @@ std::wstring DescriptionOf(ErrorNumber number) {
 
 ErrorNumber FileErrorFor(std::uint32_t win32) {
   switch (win32) {
-    case kFileNotFound: return ErrorNumber::FileNotFound;
-    case kPathNotFound: return ErrorNumber::PathNotFound;
-    case kInvalidDrive:
-    case kNotReady: return ErrorNumber::DiskNotReady;
-    case kAccessDenied:
-    case kWriteProtect:
-    case kSharingViolation: return ErrorNumber::PermissionDenied;
-    case kHandleDiskFull:
-    case kDiskFull: return ErrorNumber::DiskFull;
-    case kInvalidName: return ErrorNumber::BadFileName;
+    case kErrorFileNotFound: return ErrorNumber::FileNotFound;
+    case kErrorPathNotFound: return ErrorNumber::PathNotFound;
+    case kErrorInvalidDrive:
+    case kErrorNotReady: return ErrorNumber::DiskNotReady;
+    case kErrorAccessDenied:
+    case kErrorWriteProtect:
+    case kErrorSharingViolation: return ErrorNumber::PermissionDenied;
+    case kErrorHandleDiskFull:
+    case kErrorDiskFull: return ErrorNumber::DiskFull;
+    case kErrorInvalidName: return ErrorNumber::BadFileName;
     default: return ErrorNumber::PathFileAccess;
   }
 }

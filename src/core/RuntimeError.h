@@ -31,9 +31,6 @@ class RuntimeError : public std::runtime_error {
   ErrorNumber Number() const { return number_; }
   // The fixed text of the number, as the report shows it.
   std::wstring Description() const;
-  // Where it happened: the call and its subject, for whoever reads the report.
-  const std::wstring& Detail() const { return detail_; }
-  std::uint32_t Win32Code() const { return win32_; }
   // The whole text of the report's message box.
   std::wstring ReportText() const;
   // The same on one line, for the support log.

@@ -55,6 +55,20 @@ std::wstring OneLine(std::wstring_view text) {
   return line;
 }
 
+std::string Narrow(std::wstring_view ascii) {
+  std::string bytes;
+  bytes.reserve(ascii.size());
+  for (const wchar_t c : ascii) bytes += static_cast<std::uint32_t>(c) < 0x80 ? static_cast<char>(c) : '?';
+  return bytes;
+}
+
+std::wstring Widen(std::string_view ascii) {
+  std::wstring text;
+  text.reserve(ascii.size());
+  for (const char c : ascii) text += static_cast<unsigned char>(c) < 0x80 ? static_cast<wchar_t>(c) : L'\xFFFD';
+  return text;
+}
+
 namespace {
 bool IsHighSurrogate(std::uint32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(std::uint32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }

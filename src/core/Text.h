@@ -27,6 +27,18 @@ CommandLineParts SplitCommandLine(std::wstring_view commandLine);
 // escapes (\r, \n, \t, \x1b), so a reply's line break shows as it came.
 std::wstring OneLine(std::wstring_view text);
 
+// Text that is ASCII by its nature (entry names, server paths, an index's
+// fields, the build's settings), one byte for one character. A character
+// outside ASCII, which such text never holds, becomes '?' or U+FFFD rather
+// than whatever its low bits happen to spell.
+std::string Narrow(std::wstring_view ascii);
+std::wstring Widen(std::string_view ascii);
+
+// An ASCII letter in lower case; any other character as it is. The names
+// compared this way (header names, schemes, file name endings) are ASCII, so
+// no other character can pass for one of their letters.
+constexpr wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
 // UTF-8 of wide text, whether its wchar_t holds UTF-16 (Windows) or code
 // points; a surrogate without its partner becomes U+FFFD.
 std::string Utf8Of(std::wstring_view text);

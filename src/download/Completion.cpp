@@ -1,7 +1,7 @@
 #include "download/Completion.h"
 
-#include "platform/ContentLength.h"
-#include "platform/TransferText.h"
+#include "platform/Http.h"
+#include "platform/Http.h"
 
 namespace norq {
 

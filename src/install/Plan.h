@@ -11,8 +11,6 @@
 
 namespace norq {
 
-inline constexpr int kCsidlSystem = 37;  // the shell's number for the Windows system folder
-
 struct PlannedEntry {
   EntryKind kind;
   std::wstring fileName;

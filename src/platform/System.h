@@ -25,7 +25,6 @@ enum AttrMask : unsigned {
 
 // Message box style bits used by the installer.
 enum MsgBoxStyle : unsigned {
-  kMbOk = 0,
   kMbCritical = 16,
 };
 
@@ -48,7 +47,7 @@ class System {
   virtual std::optional<std::wstring> ReadTextLine(const std::wstring& path) = 0;
   // Creates or empties the file and writes text in the ANSI code page, then CR LF.
   // A link or a file with more than one name is not written (see ClassifyMarker
-  // in platform/FileChecks.h): that throws, and the file stays as it was.
+  // in platform/SystemRules.h): that throws, and the file stays as it was.
   virtual void WriteTextLine(const std::wstring& path, const std::wstring& text) = 0;
 
   // Processes.
@@ -69,8 +68,9 @@ class System {
   virtual EndProcessResult EndProcess(std::uint32_t processId) = 0;
 
   // Folders and the program's own start.
-  // A shell special folder by number; the empty text when the shell has none.
-  virtual std::wstring GetSpecialFolder(int csidl) = 0;
+  // The Windows system folder, where the components go; the empty text when
+  // the system names none.
+  virtual std::wstring SystemFolder() = 0;
   // The folder of the running program: no trailing backslash unless a drive root.
   virtual std::wstring AppPath() = 0;
   // The command-line text after the program's name and the blanks after it.

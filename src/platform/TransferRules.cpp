@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/Win32Values.h"
+
 namespace norq {
 
 namespace {
@@ -16,7 +18,13 @@ std::uint64_t Age(std::uint64_t now, std::uint64_t since) { return now > since ?
 
 }  // namespace
 
-bool StatusSucceeds(std::uint32_t status) { return status >= 200 && status <= 299; }
+bool StateFilter::Pass(std::int16_t state) {
+  if (state == icNone || state == last_) return false;
+  if ((state == icReceivingResponse || state == icResponseReceived) && responseSeen_) return false;
+  if (state == icResponseReceived) responseSeen_ = true;
+  last_ = state;
+  return true;
+}
 
 bool EndedShort(std::uint64_t received, std::uint64_t declared, std::uint64_t cap) {
   return received < cap && declared != 0 && received < declared;
@@ -46,6 +54,45 @@ std::uint32_t ReadSizer::Next(std::uint32_t available) const {
 void ReadSizer::After(std::uint32_t wanted, std::uint32_t got, std::uint64_t tookMs) {
   if (tookMs < kQuickReadMs && got == wanted) ahead_ = std::min(std::max(ahead_, got) * 2, kLargest);
   if (tookMs > kSlowReadMs) ahead_ /= 4;
+}
+
+std::vector<std::uint8_t> ChunkReader::Take(std::int32_t size, const Source& read) {
+  std::vector<std::uint8_t> piece;
+  if (size <= 0) return piece;
+  const auto wanted = static_cast<std::size_t>(size);
+  piece.reserve(wanted);
+  while (piece.size() < wanted) {
+    if (position_ == buffer_.size()) {
+      buffer_.resize(blockSize_);
+      buffer_.resize(std::min(read(buffer_.data(), buffer_.size()), blockSize_));
+      position_ = 0;
+      if (buffer_.empty()) break;
+    }
+    const std::size_t take = std::min(wanted - piece.size(), buffer_.size() - position_);
+    const auto from = buffer_.begin() + static_cast<std::ptrdiff_t>(position_);
+    piece.insert(piece.end(), from, from + static_cast<std::ptrdiff_t>(take));
+    position_ += take;
+  }
+  return piece;
+}
+
+void ChunkReader::Reset() {
+  buffer_.clear();
+  position_ = 0;
+}
+
+bool ServerAuthUnsupported(std::uint32_t win32Code) {
+  switch (win32Code) {
+    case kErrorNotSupported:
+    case kErrorInvalidParameter:
+    case kErrorCallNotImplemented:
+    case kErrorInternetInvalidOption:        // an option this WinINet does not know
+    case kErrorInternetBadOptionLength:      // known by another shape
+    case kErrorInternetIncorrectHandleType:  // not one it takes on a request
+      return true;
+    default:
+      return false;
+  }
 }
 
 }  // namespace norq

@@ -1,7 +1,7 @@
 #include "startup/ServerDiscovery.h"
 
-#include "platform/TransferText.h"
-#include "platform/Url.h"
+#include "core/Text.h"
+#include "platform/Http.h"
 #include "startup/PointerReply.h"
 #include "trust/UtcTime.h"
 
@@ -10,8 +10,6 @@ namespace norq {
 namespace {
 // A DER signature of P-256 is at most 72 bytes.
 constexpr std::size_t kMaxSignatureBytes = 256;
-
-std::wstring Widen(const char* text) { return std::wstring(text, text + std::char_traits<char>::length(text)); }
 
 // The index and its signature are fetched from the server the reply names,
 // joined as the downloads will be; nothing is kept unless both are sound and
@@ -40,7 +38,7 @@ std::optional<std::vector<IndexLine>> VerifiedIndex(System& system, Inet& fetch,
   const std::wstring why = IndexRefusal(parsed->header, trust.policy, RequestAddress(serverUrl), system.UtcNow());
   if (!why.empty()) return refuse(why);
   system.Log(L"server " + serverUrl + L": its signed index verifies, serial " + std::to_wstring(parsed->header.serial) +
-             L", valid until " + Widen(FormatUtcTime(parsed->header.expires).c_str()));
+             L", valid until " + Widen(FormatUtcTime(parsed->header.expires)));
   return std::move(parsed->lines);
 }
 }  // namespace

@@ -1,5 +1,6 @@
 #include "trust/BodyCheck.h"
 
+#include "core/Text.h"
 
 namespace norq {
 
@@ -8,9 +9,7 @@ namespace {
 bool EndsWithNoCase(const std::wstring& text, std::wstring_view tail) {
   if (text.size() < tail.size()) return false;
   for (std::size_t i = 0; i < tail.size(); ++i) {
-    const wchar_t c = text[text.size() - tail.size() + i];
-    const wchar_t lower = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-    if (lower != tail[i]) return false;
+    if (AsciiLower(text[text.size() - tail.size() + i]) != tail[i]) return false;
   }
   return true;
 }

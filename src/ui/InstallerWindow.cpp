@@ -7,8 +7,8 @@
 #include "download/StateText.h"
 #include "install/Registration.h"
 #include "install/Walk.h"
-#include "platform/KillByTitle.h"
-#include "platform/TransferText.h"
+#include "startup/KillByTitle.h"
+#include "platform/Http.h"
 #include "startup/Markers.h"
 
 // The build's version, a narrow or wide literal: the empty wide prefix makes it wide.
@@ -78,7 +78,7 @@ void InstallerWindow::OnLoad() {
   controls_.SetCaption(ControlId::StartButton, kStartText);
   controls_.SetEnabled(ControlId::StartButton, true);
 
-  systemFolder_ = sys_.GetSpecialFolder(kCsidlSystem);
+  systemFolder_ = sys_.SystemFolder();
   sys_.Log(L"system folder: " + systemFolder_);
   plan_ = PlanInstallation(serverUrl_, systemFolder_, sys_.AppPath(), server->index);
   KillProcessByTitle(sys_, kProductWindowTitle);

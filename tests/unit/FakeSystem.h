@@ -74,7 +74,7 @@ class FakeSystem : public System {
     std::erase_if(windows, [&](const auto& entry) { return entry.second.second == processId; });
     return EndProcessResult::Ended;
   }
-  std::wstring GetSpecialFolder(int csidl) override { return csidl == 37 ? L"C:\\Windows\\system32" : L""; }
+  std::wstring SystemFolder() override { return L"C:\\Windows\\system32"; }
   std::wstring AppPath() override { return L"C:\\pkg"; }
   std::wstring CommandLine() override { return commandLine; }
   // Verifies when every byte of the signature is SignatureByte(message) and

@@ -1,5 +1,5 @@
 #include "WindowFixture.h"
-#include "platform/KillByTitle.h"
+#include "startup/KillByTitle.h"
 
 namespace norq::test {
 

@@ -6,22 +6,24 @@
 
 #include "core/RuntimeError.h"
 #include "core/Text.h"
-#include "platform/FileChecks.h"
-#include "platform/ProcessStart.h"
-#include "platform/ServerAuth.h"
-#include "platform/SupportLogFolder.h"
-#include "platform/SupportLogLine.h"
+#include "core/Win32Values.h"
+#include "platform/SupportLogRules.h"
 #include "platform/System.h"
-#include "platform/SystemPaths.h"
-#include "platform/Waits.h"
+#include "platform/SystemRules.h"
 
 namespace norq {
 
+namespace {
+// The bits the rules read, pinned to the system's beside the calls
+// (platform/win32), and bits that count for nothing: read-only, archive, normal.
+constexpr std::uint32_t H = kFileAttributeHidden, S = kFileAttributeSystem, D = kFileAttributeDirectory;
+constexpr std::uint32_t kReparse = kFileAttributeReparsePoint;
+constexpr std::uint32_t kReadOnly = 0x1, kArchive = 0x20, kNormal = 0x80;
+}  // namespace
+
 TEST(ExistenceTest, CountsPlainFilesAndWhatTheMaskAdmits) {
-  // The system's attribute bits, written out: a wrong bit in the rule fails here.
-  constexpr std::uint32_t kReadOnly = 0x1, H = 0x2, S = 0x4, D = 0x10, kArchive = 0x20;
   const struct { std::uint32_t attributes; unsigned mask; bool present; } cases[] = {
-      {kArchive, kAttrNormal, true}, {kReadOnly, kAttrNormal, true}, {0x80, kAttrNormal, true},  // 0x80: NORMAL
+      {kArchive, kAttrNormal, true}, {kReadOnly, kAttrNormal, true}, {kNormal, kAttrNormal, true},
       {H, kAttrNormal, false},       {H, kAttrHidden, true},         {H | kReadOnly, kAttrReadOnly, false},
       {S, kAttrNormal, false},       {S, kAttrSystem, true},         {S, kAttrHidden, false},
       {H | S, kAttrHidden, false},   {H | S, kAttrHidden | kAttrSystem, true},
@@ -30,24 +32,6 @@ TEST(ExistenceTest, CountsPlainFilesAndWhatTheMaskAdmits) {
   for (const auto& c : cases) {
     EXPECT_EQ(CountsAsPresent(c.attributes, c.mask), c.present) << std::hex << c.attributes << " mask " << c.mask;
   }
-}
-
-// Each rule admits its own failure codes and no other: a missing name is an
-// answer (any other failed search is a fault), only a taken name is worth
-// another temporary name, only a passing failure is worth starting again.
-TEST(Win32Codes, EachRuleAdmitsOnlyItsOwnCodes) {
-  const auto only = [](bool (*rule)(std::uint32_t), std::set<std::uint32_t> admitted) {
-    for (std::uint32_t code : {0u, 2u, 3u, 5u, 8u, 14u, 15u, 18u, 21u, 32u, 50u, 53u, 80u, 87u, 112u, 120u, 123u, 183u,
-                               193u, 740u, 1359u, 1450u, 12002u, 12009u, 12010u, 12018u, 12019u}) {
-      EXPECT_EQ(rule(code), admitted.count(code) == 1) << code;
-    }
-  };
-  only(SearchFoundNothing, {2, 3, 18, 53});
-  only(NameTaken, {80, 183});
-  only(IsPassingStartFailure, {8, 14, 32, 1359, 1450});
-  // A WinINet that does not know the option goes on; one that refuses it otherwise (12019:
-  // the request already sent) fails the request.
-  only(ServerAuthUnsupported, {50, 87, 120, 12009, 12010, 12018});
 }
 
 TEST(Waits, ASplitWaitEndsWithTheWholeOneAndForeverStaysForever) {
@@ -63,12 +47,11 @@ TEST(Waits, ASplitWaitEndsWithTheWholeOneAndForeverStaysForever) {
 // second name would carry the write to another file. Creating it anew never
 // replaced a hidden or system file, and opening it in place does not either.
 TEST(MarkerFile, OnlyAPlainFileWithOneNameIsWritten) {
-  constexpr std::uint32_t kArchive = 0x20, kReparse = 0x400, kReadOnly = 0x1, H = 0x2, S = 0x4;
   const struct { std::uint32_t attributes, links; bool existed; MarkerFile kind; } cases[] = {
-      {kArchive, 1, true, MarkerFile::Plain},           {0x80, 1, false, MarkerFile::Plain},  // 0x80: NORMAL
+      {kArchive, 1, true, MarkerFile::Plain},           {kNormal, 1, false, MarkerFile::Plain},
       {kArchive | kReparse, 1, true, MarkerFile::Link}, {kReparse, 2, true, MarkerFile::Link},
       {kArchive, 2, true, MarkerFile::SecondName},      {kReadOnly, 7, true, MarkerFile::SecondName},
-      {kArchive, 0, true, MarkerFile::SecondName},      {0x10 | kReparse, 1, true, MarkerFile::Link},  // a mount point
+      {kArchive, 0, true, MarkerFile::SecondName},      {D | kReparse, 1, true, MarkerFile::Link},  // a mount point
       {H, 1, true, MarkerFile::Hidden},                 {S | kArchive, 1, true, MarkerFile::Hidden},
       {H | kReparse, 1, true, MarkerFile::Link},        {H, 1, false, MarkerFile::Plain},  // made just now
   };
@@ -158,7 +141,7 @@ TEST(SupportLogFile, EachLineIsStampedEscapedUtf8EndingInCrLfAndAFullFileMakesWa
 TEST(SupportLogFile, OnlyAFolderThatOnlyAdministratorsCouldHaveMadeHoldsTheLog) {
   EXPECT_EQ(SupportLogFolder(L"C:\\ProgramData"), L"C:\\ProgramData\\norq");
   EXPECT_EQ(SupportLogFolder(L"D:\\"), L"D:\\norq");
-  constexpr std::uint32_t kFolder = 0x10, kLink = 0x400, kReadOnly = 0x1;
+  constexpr std::uint32_t kFolder = D, kLink = kReparse;
   const struct { std::uint32_t attributes; bool directory; const wchar_t* owner; bool madeNow, usable; } folders[] = {
       {kFolder, true, L"S-1-5-18", false, true},                 // SYSTEM
       {kFolder, true, L"S-1-5-32-544", false, true},             // Administrators
@@ -179,21 +162,22 @@ TEST(SupportLogFile, OnlyAFolderThatOnlyAdministratorsCouldHaveMadeHoldsTheLog) 
         << std::hex << c.attributes << " " << c.owner << " " << c.madeNow;
   }
   const struct { std::uint32_t attributes; bool directory; std::uint32_t links; bool usable; } files[] = {
-      {0x80, false, 1, true}, {0x20, false, 1, true}, {0x20, false, 2, false}, {0x20, false, 0, false},
-      {0x20 | kLink, false, 1, false}, {kFolder, true, 1, false}, {0, true, 1, false}};
+      {kNormal, false, 1, true},         {kArchive, false, 1, true},  {kArchive, false, 2, false}, {kArchive, false, 0, false},
+      {kArchive | kLink, false, 1, false}, {kFolder, true, 1, false}, {0, true, 1, false}};
   for (const auto& c : files) {
     EXPECT_EQ(LogFileUsable(c.attributes, c.directory, c.links), c.usable) << std::hex << c.attributes << " " << c.links;
   }
 }
 
+// The number in the report is what the user has always seen for the failure.
 TEST(FileError, EachWin32CodeGivesTheNumberTheUserHasAlwaysSeen) {
-  const struct { std::uint32_t win32; ErrorNumber number; } cases[] = {
-      {2, ErrorNumber::FileNotFound},      {3, ErrorNumber::PathNotFound},      {5, ErrorNumber::PermissionDenied},
-      {19, ErrorNumber::PermissionDenied}, {32, ErrorNumber::PermissionDenied}, {15, ErrorNumber::DiskNotReady},
-      {21, ErrorNumber::DiskNotReady},     {39, ErrorNumber::DiskFull},         {112, ErrorNumber::DiskFull},
-      {123, ErrorNumber::BadFileName},     {1, ErrorNumber::PathFileAccess},    {1359, ErrorNumber::PathFileAccess},
+  const struct { std::uint32_t win32; int number; } cases[] = {
+      {kErrorFileNotFound, 53},     {kErrorPathNotFound, 76},     {kErrorAccessDenied, 70},
+      {kErrorWriteProtect, 70},     {kErrorSharingViolation, 70}, {kErrorInvalidDrive, 71},
+      {kErrorNotReady, 71},         {kErrorHandleDiskFull, 61},   {kErrorDiskFull, 61},
+      {kErrorInvalidName, 52},      {kErrorNoMoreFiles, 75},      {kErrorInternalError, 75},
   };
-  for (const auto& c : cases) EXPECT_EQ(FileErrorFor(c.win32), c.number) << c.win32;
+  for (const auto& c : cases) EXPECT_EQ(static_cast<int>(FileErrorFor(c.win32)), c.number) << c.win32;
 }
 
 }  // namespace norq

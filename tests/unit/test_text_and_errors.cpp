@@ -2,7 +2,7 @@
 
 #include "core/RuntimeError.h"
 #include "core/Text.h"
-#include "platform/Url.h"
+#include "platform/Http.h"
 
 namespace norq {
 
@@ -32,6 +32,15 @@ TEST(RuntimeError, ReportNamesNumberTextAndWhere) {
   EXPECT_EQ(RuntimeError(FileErrorFor(21), L"CreateFileW D:\\norq_url.dat", 21).ReportText(),
             L"实时错误 '71':\n\n磁盘未准备好\n\nCreateFileW D:\\norq_url.dat (21)");
   EXPECT_EQ(RuntimeError(ErrorNumber::DivisionByZero).ReportText(), L"实时错误 '11':\n\n除数为零");
+}
+
+// ASCII by nature, converted one for one: a character beyond ASCII must not
+// come out as the letter its low byte spells ("\x142" would be "B").
+TEST(AsciiText, NothingBeyondAsciiPassesForAnAsciiCharacter) {
+  EXPECT_EQ(Narrow(L"/Soft/System/MCI32.OCX"), "/Soft/System/MCI32.OCX");
+  EXPECT_EQ(Narrow(L"\x142x\x80"), "?x?");
+  EXPECT_EQ(Widen("https://a.test/"), L"https://a.test/");
+  EXPECT_EQ(Widen("\xe6x\x80"), L"\xFFFDx\xFFFD");
 }
 
 TEST(RequestAddress, DropsControlCharactersOnly) {

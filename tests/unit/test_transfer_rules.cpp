@@ -2,9 +2,7 @@
 
 #include <numeric>
 
-#include "platform/ChunkReader.h"
-#include "platform/HttpHeaders.h"
-#include "platform/InetStatus.h"
+#include "platform/Http.h"
 #include "platform/TransferRules.h"
 
 namespace norq::test {

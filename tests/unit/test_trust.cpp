@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "WindowFixture.h"
-#include "platform/Url.h"
+#include "platform/Http.h"
 #include "trust/BodyCheck.h"
 #include "trust/Signature.h"
 #include "trust/IndexPolicy.h"

@@ -7,8 +7,9 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "core/Text.h"
 #include "install/Manifest.h"
-#include "platform/Url.h"
+#include "platform/Http.h"
 #include "startup/PointerReply.h"
 #include "tools/publish/RunProgram.h"
 #include "tools/publish/Sha256.h"
@@ -20,13 +21,6 @@ namespace fs = std::filesystem;
 namespace norq::publish {
 
 namespace {
-
-// Entry names and server paths are plain ASCII.
-std::string Narrow(const wchar_t* text) {
-  std::string out;
-  for (; *text; ++text) out += static_cast<char>(*text);
-  return out;
-}
 
 bool IsAscii(const std::string& text) {
   for (unsigned char c : text) {
@@ -53,7 +47,7 @@ std::string Refusal(const fs::path& file, const std::string& name) {
   char head[2] = {};
   in.read(head, 2);
   const auto got = static_cast<std::size_t>(in.gcount());
-  const BodyCheck check = CheckForName(std::wstring(name.begin(), name.end()), std::nullopt);
+  const BodyCheck check = CheckForName(Widen(name), std::nullopt);
   if (BodyPasses(check, got, std::string_view(head, got), nullptr)) return {};
   if (got == 0) return "empty file: " + name + " (the installer refuses an empty body)";
   return "not a Windows program: " + name + " (the installer refuses a body for this name that does not begin with \"MZ\")";
@@ -96,13 +90,10 @@ fs::path MakeOwnFolder(const fs::path& near, const std::string& purpose) {
   throw std::runtime_error("cannot make a folder of its own beside " + near.string());
 }
 
-std::string Narrow(const std::wstring& ascii) { return std::string(ascii.begin(), ascii.end()); }
-
 }  // namespace
 
 IndexHeader MakeHeader(const Request& request) {
-  const std::wstring base(request.baseAddress.begin(), request.baseAddress.end());
-  return {request.product, Narrow(RequestAddress(base)), request.serial,
+  return {request.product, Narrow(RequestAddress(Widen(request.baseAddress))), request.serial,
           request.now + std::int64_t{request.validDays} * 86400};
 }
 
@@ -146,7 +137,7 @@ std::vector<std::string> Check(const Request& request) {
   const std::string& base = request.baseAddress;
   if (!IsAscii(base)) {
     problems.push_back("the base address must be plain ASCII (give an international host name in its xn-- form)");
-  } else if (!IsAcceptedReply(std::wstring(base.begin(), base.end()))) {
+  } else if (!IsAcceptedReply(Widen(base))) {
     problems.push_back("the installer accepts a base address of 16 to 49 characters without \"|\"; \"" + base +
                        "\" has " + std::to_string(base.size()) + (base.find('|') != std::string::npos ? " and a \"|\"" : ""));
   }

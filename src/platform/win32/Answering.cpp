@@ -1,6 +1,6 @@
 #include "platform/win32/Answering.h"
 
-#include "platform/Waits.h"
+#include "platform/SystemRules.h"
 #include "platform/win32/Handles.h"
 
 static_assert(norq::kWaitForever == INFINITE);

@@ -2,7 +2,9 @@
 // One move-only owner for every kind of Win32 handle. Each kind names its
 // invalid value and its close function, so that null-invalid handles (process,
 // thread, event, module) and INVALID_HANDLE_VALUE-invalid ones (files, find
-// handles) can never be confused.
+// handles) can never be confused. Closing keeps GetLastError() as it was, so
+// that a handle going out of scope, or replaced by the result of a failed
+// call, never changes the code that a caller is about to read.
 #include <windows.h>
 
 #include <utility>
@@ -30,7 +32,10 @@ class Unique {
   Type release() noexcept { return std::exchange(value_, Traits::Invalid()); }
   void reset(Type value = Traits::Invalid()) noexcept {
     Type old = std::exchange(value_, value);
-    if (old != Traits::Invalid()) Traits::Close(old);
+    if (old == Traits::Invalid()) return;
+    const DWORD error = ::GetLastError();
+    Traits::Close(old);
+    ::SetLastError(error);
   }
 
  private:
@@ -52,11 +57,6 @@ struct FindHandleTraits {
   static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
   static void Close(Type h) noexcept { ::FindClose(h); }
 };
-struct WindowTraits {
-  using Type = HWND;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { ::DestroyWindow(h); }
-};
 struct GdiObjectTraits {
   using Type = HGDIOBJ;
   static Type Invalid() noexcept { return nullptr; }
@@ -66,7 +66,6 @@ struct GdiObjectTraits {
 using UniqueHandle = Unique<KernelHandleTraits>;
 using UniqueFile = Unique<FileHandleTraits>;
 using UniqueFind = Unique<FindHandleTraits>;
-using UniqueWindow = Unique<WindowTraits>;
 using UniqueGdiObject = Unique<GdiObjectTraits>;
 
 }  // namespace norq::win32

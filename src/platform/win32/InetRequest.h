@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/HttpHeaders.h"
+#include "platform/Http.h"
 #include "platform/Inet.h"
-#include "platform/InetStatus.h"
+#include "platform/TransferRules.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/SystemLibrary.h"
 

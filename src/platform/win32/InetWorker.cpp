@@ -1,10 +1,8 @@
 #include "platform/win32/InetWorker.h"
 
-#include "platform/ContentLength.h"
-#include "platform/InetStatus.h"
-#include "platform/ServerAuth.h"
+#include "core/Win32Values.h"
+#include "platform/Http.h"
 #include "platform/TransferRules.h"
-#include "platform/Url.h"
 #include "platform/win32/InetBody.h"
 #include "platform/win32/WinError.h"
 
@@ -12,16 +10,20 @@ namespace norq::win32 {
 
 namespace {
 
-static_assert(static_cast<DWORD>(WinInetStatus::ResolvingName) == INTERNET_STATUS_RESOLVING_NAME);
-static_assert(static_cast<DWORD>(WinInetStatus::NameResolved) == INTERNET_STATUS_NAME_RESOLVED);
-static_assert(static_cast<DWORD>(WinInetStatus::ConnectingToServer) == INTERNET_STATUS_CONNECTING_TO_SERVER);
-static_assert(static_cast<DWORD>(WinInetStatus::ConnectedToServer) == INTERNET_STATUS_CONNECTED_TO_SERVER);
-static_assert(static_cast<DWORD>(WinInetStatus::SendingRequest) == INTERNET_STATUS_SENDING_REQUEST);
-static_assert(static_cast<DWORD>(WinInetStatus::RequestSent) == INTERNET_STATUS_REQUEST_SENT);
-static_assert(static_cast<DWORD>(WinInetStatus::ReceivingResponse) == INTERNET_STATUS_RECEIVING_RESPONSE);
-static_assert(static_cast<DWORD>(WinInetStatus::ResponseReceived) == INTERNET_STATUS_RESPONSE_RECEIVED);
-static_assert(static_cast<DWORD>(WinInetStatus::ClosingConnection) == INTERNET_STATUS_CLOSING_CONNECTION);
-static_assert(static_cast<DWORD>(WinInetStatus::ConnectionClosed) == INTERNET_STATUS_CONNECTION_CLOSED);
+// Each status the callback hears, by the system's own name, and the state it
+// stands for; a status that is no step of the request is no state.
+static_assert(StateOf(INTERNET_STATUS_RESOLVING_NAME) == icResolvingHost);
+static_assert(StateOf(INTERNET_STATUS_NAME_RESOLVED) == icHostResolved);
+static_assert(StateOf(INTERNET_STATUS_CONNECTING_TO_SERVER) == icConnecting);
+static_assert(StateOf(INTERNET_STATUS_CONNECTED_TO_SERVER) == icConnected);
+static_assert(StateOf(INTERNET_STATUS_SENDING_REQUEST) == icRequesting);
+static_assert(StateOf(INTERNET_STATUS_REQUEST_SENT) == icRequestSent);
+static_assert(StateOf(INTERNET_STATUS_RECEIVING_RESPONSE) == icReceivingResponse);
+static_assert(StateOf(INTERNET_STATUS_RESPONSE_RECEIVED) == icResponseReceived);
+static_assert(StateOf(INTERNET_STATUS_CLOSING_CONNECTION) == icDisconnecting);
+static_assert(StateOf(INTERNET_STATUS_CONNECTION_CLOSED) == icDisconnected);
+static_assert(StateOf(INTERNET_STATUS_HANDLE_CREATED) == icNone && StateOf(INTERNET_STATUS_HANDLE_CLOSING) == icNone &&
+              StateOf(INTERNET_STATUS_REQUEST_COMPLETE) == icNone && StateOf(INTERNET_STATUS_REDIRECT) == icNone);
 
 void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID, DWORD) {
   auto* r = reinterpret_cast<InetRequest*>(context);
@@ -68,15 +70,21 @@ bool StillSecure(HINTERNET request) {
   return IsSecureAddress(url);
 }
 
+// The failures of the option that ServerAuthUnsupported takes for a WinINet
+// that does not know it.
+static_assert(kErrorNotSupported == ERROR_NOT_SUPPORTED && kErrorInvalidParameter == ERROR_INVALID_PARAMETER &&
+              kErrorCallNotImplemented == ERROR_CALL_NOT_IMPLEMENTED &&
+              kErrorInternetInvalidOption == ERROR_INTERNET_INVALID_OPTION &&
+              kErrorInternetBadOptionLength == ERROR_INTERNET_BAD_OPTION_LENGTH &&
+              kErrorInternetIncorrectHandleType == ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
+
 // The user's Windows logon goes to no server, whose name the network gave
-// (see platform/ServerAuth.h); a proxy of the user's settings still gets it.
+// (see ServerAuthUnsupported in platform/TransferRules.h); a proxy of the
+// user's settings still gets it.
 bool KeepLogonFromServer(InetRequest& r, HINTERNET request) {
   if (WinInet().InternetSetOptionW(request, INTERNET_OPTION_SUPPRESS_SERVER_AUTH, nullptr, 0)) return true;
   const DWORD error = ::GetLastError();
-  if (!ServerAuthUnsupported(error)) {
-    ::SetLastError(error);
-    return r.Fail(L"InternetSetOptionW");
-  }
+  if (!ServerAuthUnsupported(error)) return r.Fail(L"InternetSetOptionW");
   r.note = L"this WinINet cannot keep the logon from servers (Win32 code " + std::to_wstring(error) +
            L"); going on without";
   return true;
@@ -192,13 +200,10 @@ DWORD WINAPI Work(void* parameter) {
 }  // namespace
 
 UniqueHandle StartWorker(const std::shared_ptr<InetRequest>& request) {
-  auto* share = new std::shared_ptr<InetRequest>(request);
-  UniqueHandle worker(::CreateThread(nullptr, 0, Work, share, 0, nullptr));
-  if (!worker) {
-    const DWORD error = ::GetLastError();
-    delete share;
-    ThrowError(ErrorNumber::InternalError, L"CreateThread", request->url, error);
-  }
+  auto share = std::make_unique<std::shared_ptr<InetRequest>>(request);
+  UniqueHandle worker(::CreateThread(nullptr, 0, Work, share.get(), 0, nullptr));
+  Check(worker, ErrorNumber::InternalError, L"CreateThread", request->url);
+  (void)share.release();  // the thread owns it now
   return worker;
 }
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/FileChecks.h"
-#include "platform/SystemPaths.h"
+#include "core/Win32Values.h"
+#include "platform/SystemRules.h"
 #include "platform/win32/Answering.h"
 #include "platform/win32/Cng.h"
 #include "platform/win32/WinError.h"
@@ -37,6 +37,9 @@ BOOL RenameOpenFile(HANDLE file, const std::wstring& target) {
   std::copy(name.begin(), name.end(), rename->FileName);
   return ::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
 }
+
+// The failures of CREATE_NEW that NameTaken takes for a name already used.
+static_assert(kErrorFileExists == ERROR_FILE_EXISTS && kErrorAlreadyExists == ERROR_ALREADY_EXISTS);
 
 UniqueFile CreateLanding(const std::wstring& target) {
   std::wstring name = target;

@@ -4,14 +4,15 @@
 #include <sddl.h>
 #include <shlobj.h>
 
-#include "platform/FileChecks.h"
-#include "platform/SupportLogFolder.h"
-#include "platform/SupportLogLine.h"
+#include "platform/SupportLogRules.h"
+#include "platform/SystemRules.h"
 #include "platform/win32/Landing.h"
 
 namespace norq::win32 {
 
-static_assert(kFileAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
+// What LogFolderUsable and LogFileUsable read of the opened folder and file.
+static_assert(kFileAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT &&
+              kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY);
 
 namespace {
 

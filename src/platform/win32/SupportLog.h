@@ -1,6 +1,5 @@
 #pragma once
-// Writing the support log whose rules platform/SupportLogLine.h and
-// platform/SupportLogFolder.h set out.
+// Writing the support log whose rules platform/SupportLogRules.h sets out.
 #include <windows.h>
 
 #include <string>
@@ -24,7 +23,6 @@ class SupportLog {
  private:
   enum class State { NotOpened, Open, Off };
   void Open();
-  void OpenFile();
   void StartNewFileIfFull();
 
   SRWLOCK lock_ = SRWLOCK_INIT;

@@ -1,23 +1,35 @@
 #include "platform/win32/SystemLibrary.h"
 
+#include <shlobj.h>
+
 #include <cstring>
 
 #include "core/RuntimeError.h"
+#include "platform/win32/Handles.h"
 #include "platform/win32/WinError.h"
 
 namespace norq::win32 {
 
 namespace {
 
+// The owner argument is reserved; this is the value the product has always passed.
+constexpr INT_PTR kSpecialFolderOwner = 100;
+
+struct ItemListTraits {
+  using Type = LPITEMIDLIST;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type list) noexcept { ::CoTaskMemFree(list); }
+};
+using UniqueItemList = Unique<ItemListTraits>;
+
 HMODULE LoadFromSystemFolder(const wchar_t* name) {
   HMODULE module = ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (module == nullptr && ::GetLastError() == ERROR_INVALID_PARAMETER) {
     // A Windows 7 without its 2011 loader update lacks the flag: the full path
     // names the same file, and its own folder is searched for what it imports.
-    wchar_t folder[MAX_PATH];
-    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-    Check(length != 0 && length < MAX_PATH, ErrorNumber::FileNotFound, L"GetSystemDirectoryW", name);
-    const std::wstring path = std::wstring(folder) + L"\\" + name;
+    const std::wstring folder = SystemFolder();
+    if (folder.empty()) ThrowError(ErrorNumber::FileNotFound, L"SHGetSpecialFolderLocation", name, 0);
+    const std::wstring path = folder + L"\\" + name;
     module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   }
   Check(module, ErrorNumber::FileNotFound, L"LoadLibraryExW", name);
@@ -76,6 +88,16 @@ BCryptApi LoadBCrypt() {
 #undef NORQ_BIND
 
 }  // namespace
+
+std::wstring SystemFolder() {
+  LPITEMIDLIST list = nullptr;
+  const HRESULT status = ::SHGetSpecialFolderLocation(reinterpret_cast<HWND>(kSpecialFolderOwner), CSIDL_SYSTEM, &list);
+  const UniqueItemList owned(list);
+  if (status != S_OK || !owned) return {};
+  wchar_t path[MAX_PATH] = {};
+  if (!::SHGetPathFromIDListW(owned.get(), path)) return {};
+  return path;
+}
 
 // Initialised once, on first use, and never changed after.
 const WinInetApi& WinInet() {

@@ -1,6 +1,6 @@
 #pragma once
-// DLLs that are not known DLLs (wininet.dll, bcrypt.dll) are loaded at run
-// time from the system folder only. A static import would be resolved before
+// The system folder, and the DLLs loaded from it. DLLs that are not known
+// DLLs (wininet.dll, bcrypt.dll) are loaded at run time from there only. A static import would be resolved before
 // the program's first line runs, with the program's own folder searched
 // first: a DLL planted beside the installer would run as administrator.
 #include <windows.h>
@@ -8,7 +8,14 @@
 #include <wininet.h>
 #include <bcrypt.h>
 
+#include <string>
+
 namespace norq::win32 {
+
+// The Windows system folder as the shell names it, for every use: where the
+// components go and where a DLL is loaded from. The empty text when the shell
+// names none.
+std::wstring SystemFolder();
 
 // The system folder's DLL of this name; throws RuntimeError when it cannot be
 // loaded or lacks one of the functions asked for. Loaded once and kept for

@@ -2,8 +2,8 @@
 
 #include <utility>
 
+#include "platform/Http.h"
 #include "platform/TransferRules.h"
-#include "platform/Url.h"
 #include "platform/win32/Ansi.h"
 #include "platform/win32/Answering.h"
 #include "platform/win32/InetRequest.h"

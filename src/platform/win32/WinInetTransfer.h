@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/ChunkReader.h"
-#include "platform/HttpHeaders.h"
+#include "platform/Http.h"
 #include "platform/Inet.h"
+#include "platform/TransferRules.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/TransferWindow.h"
 

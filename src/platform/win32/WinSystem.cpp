@@ -1,28 +1,22 @@
 #include "platform/win32/WinSystem.h"
 
-#include <shlobj.h>
-
 #include <algorithm>
 #include <vector>
 
 #include "core/RuntimeError.h"
 #include "core/Text.h"
-#include "platform/FileChecks.h"
-#include "platform/ProcessStart.h"
-#include "platform/SystemPaths.h"
+#include "core/Win32Values.h"
+#include "platform/SystemRules.h"
 #include "platform/win32/Ansi.h"
 #include "platform/win32/Answering.h"
 #include "platform/win32/Cng.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/SystemLibrary.h"
 #include "platform/win32/WinError.h"
 #include "platform/win32/WriteAll.h"
 #include "trust/UtcTime.h"
 
 namespace norq::win32 {
-
-static_assert(kFileAttributeHidden == FILE_ATTRIBUTE_HIDDEN && kFileAttributeSystem == FILE_ATTRIBUTE_SYSTEM &&
-              kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY &&
-              kFileAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
 
 namespace {
 
@@ -36,17 +30,8 @@ constexpr DWORD kEndProcessAccess = 0x001F0FFF;
 // Long enough for an ended process to take its windows with it, so that the
 // next search by title does not find the same dying window again.
 constexpr DWORD kEndProcessWaitMs = 2000;
-// The owner argument is reserved; this is the value the product has always passed.
-constexpr INT_PTR kSpecialFolderOwner = 100;
 // A look at the queue costs little, but millions of 1 KB pieces would still feel it.
 constexpr ULONGLONG kAnswerEveryMs = 10;
-
-struct ItemListTraits {
-  using Type = LPITEMIDLIST;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type list) noexcept { ::CoTaskMemFree(list); }
-};
-using UniqueItemList = Unique<ItemListTraits>;
 
 // A path that `copy(buffer, size)` puts into a buffer, which grows as it asks.
 template <typename Copy>
@@ -65,9 +50,14 @@ std::wstring ReadPath(const wchar_t* call, Copy copy) {
   }
 }
 
+// The failures of CreateProcessW that IsPassingStartFailure tries again.
+static_assert(kErrorNotEnoughMemory == ERROR_NOT_ENOUGH_MEMORY && kErrorOutOfMemory == ERROR_OUTOFMEMORY &&
+              kErrorSharingViolation == ERROR_SHARING_VIOLATION && kErrorInternalError == ERROR_INTERNAL_ERROR &&
+              kErrorNoSystemResources == ERROR_NO_SYSTEM_RESOURCES);
+
 // Starts `program` by its full path and returns its process; its thread's
 // handle is closed. A start that fails only for a moment is tried again (see
-// ProcessStart.h); `log` tells the support log about each retry.
+// IsPassingStartFailure); `log` tells the support log about each retry.
 template <typename Log>
 UniqueHandle StartProcess(const std::wstring& program, const std::wstring& commandLine, const wchar_t* folder,
                           bool hidden, Log log) {
@@ -146,6 +136,13 @@ std::wstring FinalPathOf(HANDLE file) {
 
 }  // namespace
 
+// What CountsAsPresent reads of a found entry, and the failures of the
+// search that SearchFoundNothing takes for "no such file".
+static_assert(kFileAttributeHidden == FILE_ATTRIBUTE_HIDDEN && kFileAttributeSystem == FILE_ATTRIBUTE_SYSTEM &&
+              kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY);
+static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND && kErrorPathNotFound == ERROR_PATH_NOT_FOUND &&
+              kErrorNoMoreFiles == ERROR_NO_MORE_FILES && kErrorBadNetPath == ERROR_BAD_NETPATH);
+
 bool WinSystem::FileExists(const std::wstring& path, unsigned attrMask) {
   WIN32_FIND_DATAW entry{};
   UniqueFind search(::FindFirstFileW(path.c_str(), &entry));
@@ -183,6 +180,10 @@ std::optional<std::wstring> WinSystem::ReadTextLine(const std::wstring& path) {
   return FromAnsi(FirstLine(bytes));
 }
 
+// What ClassifyMarker reads of the opened file.
+static_assert(kFileAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT &&
+              kFileAttributeHidden == FILE_ATTRIBUTE_HIDDEN && kFileAttributeSystem == FILE_ATTRIBUTE_SYSTEM);
+
 void WinSystem::WriteTextLine(const std::wstring& path, const std::wstring& text) {
   // Converted before the file is opened: a failure must not leave it emptied.
   const std::string bytes = TextLineBytes(ToAnsi(text));
@@ -193,7 +194,7 @@ void WinSystem::WriteTextLine(const std::wstring& path, const std::wstring& text
   CheckFile(file, L"CreateFileW", path);
   const bool existed = ::GetLastError() == ERROR_ALREADY_EXISTS;
   // Asked of the file alone, not of its volume too as GetFileInformationByHandle
-  // does: see IsPlainFile in SupportLog.cpp for what that costs under Wine.
+  // does: see Describe in SupportLog.cpp for what that costs under Wine.
   FILE_ATTRIBUTE_TAG_INFO tag{};
   FILE_STANDARD_INFO standard{};
   CheckFile(::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag),
@@ -212,6 +213,8 @@ void WinSystem::StartHidden(const std::wstring& program, const std::wstring& com
   // Not waited for: the handles are of no further use.
   (void)StartProcess(program, commandLine, folder.c_str(), true, [this](const std::wstring& line) { Log(line); });
 }
+
+static_assert(kMaxPath == MAX_PATH);  // where StartPathFor keeps the long form
 
 StartOutcome WinSystem::StartChecked(const std::wstring& path, const BodyCheck& check) {
   try {
@@ -259,15 +262,7 @@ EndProcessResult WinSystem::EndProcess(std::uint32_t processId) {
   return EndProcessResult::Ended;
 }
 
-std::wstring WinSystem::GetSpecialFolder(int csidl) {
-  LPITEMIDLIST list = nullptr;
-  const HRESULT status = ::SHGetSpecialFolderLocation(reinterpret_cast<HWND>(kSpecialFolderOwner), csidl, &list);
-  UniqueItemList owned(list);
-  if (status != S_OK || !owned) return {};
-  wchar_t path[MAX_PATH] = {};
-  if (!::SHGetPathFromIDListW(owned.get(), path)) return {};
-  return path;
-}
+std::wstring WinSystem::SystemFolder() { return win32::SystemFolder(); }
 
 std::wstring WinSystem::AppPath() {
   return FolderOfModule(ReadPath(
@@ -275,6 +270,8 @@ std::wstring WinSystem::AppPath() {
 }
 
 std::wstring WinSystem::CommandLine() { return ArgumentsOf(::GetCommandLineW()); }
+
+static_assert(kMbCritical == MB_ICONERROR);
 
 int WinSystem::MsgBox(const std::wstring& text, unsigned style, const std::wstring& title) {
   const HWND owner = owner_ != nullptr && ::IsWindowVisible(owner_) ? owner_ : nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 // The real system seam. The decisions it makes on what Win32 reports are
-// plain functions of their own (platform/FileChecks.h, platform/SystemPaths.h),
-// so that they can be tried without the calls.
+// plain functions of their own (platform/SystemRules.h), so that they can be
+// tried without the calls.
 #include <windows.h>
 
 #include <atomic>
@@ -26,7 +26,7 @@ class WinSystem final : public System {
   std::uint32_t WindowProcessId(std::uintptr_t window) override;
   EndProcessResult EndProcess(std::uint32_t processId) override;
 
-  std::wstring GetSpecialFolder(int csidl) override;
+  std::wstring SystemFolder() override;
   std::wstring AppPath() override;
   std::wstring CommandLine() override;
 

@@ -34,7 +34,7 @@ MainWindow::MainWindow(HINSTANCE instance, WinSystem& system)
   transfer_.BytesReceived = [this](std::uint64_t received, std::uint64_t declared) {
     RunEvent(system_, [&] { installer_.OnBytesReceived(received, declared); });
   };
-  inet1_.Noted = inet2_.Noted = [this](const std::wstring& note) { system_.Log(note); };
+  transfer_.Noted = pointerFetch_.Noted = [this](const std::wstring& note) { system_.Log(note); };
 }
 
 // Its handlers reach the installer and the controls, which go before the base

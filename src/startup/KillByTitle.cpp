@@ -1,4 +1,4 @@
-#include "platform/KillByTitle.h"
+#include "startup/KillByTitle.h"
 
 namespace norq {
 
