@@ -66,6 +66,15 @@ def seconds_since(start: float) -> int:
     return int(time.monotonic() - start)
 
 
+def lib_sh_command(function: str, *args: str) -> list[str]:
+    """A function of scripts/lib.sh, the one place the scripts' shared snippets live."""
+    return ["bash", "-c", f'. "$0" && {function} "$@"', str(REPO / "scripts" / "lib.sh"), *args]
+
+
+def lib_sh(function: str, *args: str) -> subprocess.CompletedProcess:
+    return subprocess.run(lib_sh_command(function, *args), capture_output=True)
+
+
 def display_is_local() -> bool:
     """A display reachable from another network namespace: a local socket, not TCP."""
     m = re.fullmatch(r":(\d+)(\.\d+)?", os.environ.get("DISPLAY", ""))
@@ -113,10 +122,10 @@ def first_half(headless: bool) -> int:
         second = [sys.executable, __file__, "--inside", str(work), *(["--headless"] if headless else [])]
         # In a network namespace of its own the demo owns the fixed loopback ports:
         # it neither meets nor disturbs anything else on this machine.
-        own_namespace = subprocess.run(["unshare", "-n", "true"], capture_output=True).returncode == 0
-        if own_namespace and (headless or not os.environ.get("DISPLAY") or display_is_local()):
+        if lib_sh("norq_can_own_network").returncode == 0 and (
+                headless or not os.environ.get("DISPLAY") or display_is_local()):
             say("servers and Wine run in a network namespace of their own")
-            child = subprocess.Popen(["unshare", "-n", "--", "sh", "-c", 'ip link set lo up && exec "$@"', "sh", *second])
+            child = subprocess.Popen(lib_sh_command("norq_own_network", *second))
             signal.signal(signal.SIGTERM, lambda *_: child.terminate())
             try:
                 return child.wait()

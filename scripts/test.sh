@@ -200,7 +200,7 @@ rm -f "$junit"
 # In a network namespace of its own the suite owns the loopback ports the test
 # build asks (nothing else on this machine can answer there) and can run beside
 # other work. Where namespaces are not allowed it runs on the shared loopback.
-if unshare -n true 2>/dev/null; then
+if norq_can_own_network; then
   echo "end-to-end tests under Wine (own network namespace):"
 else
   echo "end-to-end tests under Wine (shared loopback):"
