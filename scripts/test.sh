@@ -76,7 +76,7 @@ release_tests=(tests/release/test_configure.py)
 step build-win32-release live "$building" build win32-release "${release_hosts[@]}" "${release_key[@]}" &&
   release_tests=(tests/release)
 
-# Every command the README names installs its packages before it uses any.
+# Every command the README or docs/ name installs its packages before it uses any.
 setup_first_status=0
 bash tests/setup/setup_first.sh >"$logs/setup-first.log" 2>&1 || setup_first_status=$?
 if [ "$setup_first_status" -eq 77 ]; then
@@ -85,7 +85,7 @@ if [ "$setup_first_status" -eq 77 ]; then
   echo "skipped setup-first: $(tail -n 1 "$logs/setup-first.log")"
 elif [ "$setup_first_status" -eq 0 ]; then
   passed=$((passed + 1))
-  echo "ok      setup-first: every README command runs scripts/setup.sh before any package's program"
+  echo "ok      setup-first: every command in the README and docs/ runs scripts/setup.sh before any package's program"
 else
   failed=$((failed + 1))
   echo "FAILED  setup-first, its log ($logs/setup-first.log):"
