@@ -12,7 +12,7 @@ def release_exe():
 
 
 def pytest_terminal_summary(terminalreporter):
-    """Each case's `record_property("shown", line)` after the cases, passed or failed: figures
+    """Each case's ("shown", line) user property after the cases, passed or failed: figures
     such as the exe's size belong in the test command's output, not only in a report file."""
     for outcome in ("passed", "failed"):
         for report in terminalreporter.stats.get(outcome, []):
