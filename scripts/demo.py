@@ -33,8 +33,8 @@ REPO = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(REPO / "tests" / "e2e"))
 
 import harness  # noqa: E402  (its file list is read from norq-publish only once that is built)
-from harness import (BUILD, KEYED_EXE, PRIMARY_PORT, SECONDARY_PORT, Display, HarnessError, Machine,  # noqa: E402
-                     Screenshot, WinePrefix, gbk, port_taken, wait_until)
+from harness import (BUILD, KEYED_EXE, PERCENT_TEXT, PRIMARY_PORT, SECONDARY_PORT, START_BUTTON,  # noqa: E402
+                     TRANSFER_LINE, Display, HarnessError, Machine, Screenshot, WinePrefix, gbk, port_taken, wait_until)
 from servers import NginxSite, publish  # noqa: E402
 
 BASE_ADDRESS = "http://127.0.0.1:18090"
@@ -45,9 +45,6 @@ PORTS = (PRIMARY_PORT, SECONDARY_PORT, DOWNLOAD_PORT)
 # the ten files take about twelve seconds.
 RATE = os.environ.get("NORQ_DEMO_RATE", "48k")
 INSTALLER = r"C:\norq_demo\norq_installer.exe"
-START_ID = 1004                 # 开始安装
-TRANSFER_LINE_ID = 1010         # the progress panel's state line: "正在下载..." and the file's name
-PERCENT_ID = 1011               # the progress panel's percentage label
 SETUP_NAME = "norq_setup.exe"
 DESKTOP = "1024x768"             # Wine's virtual desktop: it draws the window's caption and frame
 SHOTS = REPO / "out" / "demo"
@@ -64,6 +61,15 @@ def say(text: str) -> None:
 
 def seconds_since(start: float) -> int:
     return int(time.monotonic() - start)
+
+
+def lib_sh_command(function: str, *args: str) -> list[str]:
+    """A function of scripts/lib.sh, the one place the scripts' shared snippets live."""
+    return ["bash", "-c", f'. "$0" && {function} "$@"', str(REPO / "scripts" / "lib.sh"), *args]
+
+
+def lib_sh(function: str, *args: str) -> subprocess.CompletedProcess:
+    return subprocess.run(lib_sh_command(function, *args), capture_output=True)
 
 
 def display_is_local() -> bool:
@@ -113,10 +119,10 @@ def first_half(headless: bool) -> int:
         second = [sys.executable, __file__, "--inside", str(work), *(["--headless"] if headless else [])]
         # In a network namespace of its own the demo owns the fixed loopback ports:
         # it neither meets nor disturbs anything else on this machine.
-        own_namespace = subprocess.run(["unshare", "-n", "true"], capture_output=True).returncode == 0
-        if own_namespace and (headless or not os.environ.get("DISPLAY") or display_is_local()):
+        if lib_sh("norq_can_own_network").returncode == 0 and (
+                headless or not os.environ.get("DISPLAY") or display_is_local()):
             say("servers and Wine run in a network namespace of their own")
-            child = subprocess.Popen(["unshare", "-n", "--", "sh", "-c", 'ip link set lo up && exec "$@"', "sh", *second])
+            child = subprocess.Popen(lib_sh_command("norq_own_network", *second))
             signal.signal(signal.SIGTERM, lambda *_: child.terminate())
             try:
                 return child.wait()
@@ -198,7 +204,7 @@ class Shots:
         """The window as it first waits for the user: the check done, 开始安装 enabled."""
         def ready():
             window = self.installer.main_window()
-            start = window and window.controls.get(START_ID)
+            start = window and window.controls.get(START_BUTTON)
             return window if start and start.enabled and start.visible else None
         window = self.installer._wait_shown(ready, "the start button enabled", 60)
         # Once the window has painted: two pictures in a row alike.
@@ -216,8 +222,8 @@ class Shots:
         deadline = time.monotonic() + 90
         while time.monotonic() < deadline and self.installer.running:
             window = self.installer.main_window()
-            percent = window and window.controls.get(PERCENT_ID)
-            line = window and window.controls.get(TRANSFER_LINE_ID)
+            percent = window and window.controls.get(PERCENT_TEXT)
+            line = window and window.controls.get(TRANSFER_LINE)
             if (percent and line and percent.visible and line.text.endswith(SETUP_NAME) == setup_program
                     and (m := re.fullmatch(r"(\d+)%", percent.text)) and 20 <= int(m[1]) <= 80):
                 with contextlib.suppress(subprocess.SubprocessError):
@@ -302,7 +308,7 @@ def second_half(work: Path, headless: bool) -> int:
         shots = Shots(installer)
         shots.start()
         say("pressing 开始安装, as a user would")
-        installer.click(START_ID)
+        installer.click(START_BUTTON)
         shots.downloading("2-downloading.png", "a component's download", setup_program=False)
         shots.downloading("3-setup-program.png", "the setup program's download", setup_program=True)
         try:

@@ -23,18 +23,20 @@ cases=(-k 'round_trip or a_failed_download or closing_the_window')
 
 # A mount namespace of its own: the chroot sees this machine's /dev, /tmp (Wine
 # prefix, X socket, the servers' files) and the repository at the same paths,
-# and the mounts go when the run ends, however it ends. A network namespace of
-# its own: the fixed test ports clash with nothing.
+# and the mounts go when the run ends, however it ends. Inside it, the suite
+# gets a network namespace of its own (scripts/lib.sh): the fixed test ports
+# clash with nothing.
 # shellcheck disable=SC2016
-exec unshare -m -n -- bash -c '
+exec unshare -m -- bash -c '
   set -euo pipefail
   root=$1 repo=$2
   shift 2
-  ip link set lo up
   mount -t proc proc "$root/proc"
   mount --rbind /dev "$root/dev"
   mount --bind /tmp "$root/tmp"
   mkdir -p "$root$repo"
   mount --bind "$repo" "$root$repo"
-  NORQ_E2E_I686_CHROOT=$root exec /usr/bin/python3 -m pytest -v -rs -p no:cacheprovider --durations=5 "$@" tests/e2e
+  . scripts/lib.sh
+  export NORQ_E2E_I686_CHROOT=$root
+  norq_own_network "$(norq_python)" -m pytest -v -rs -p no:cacheprovider --durations=5 "$@" tests/e2e
 ' bash "$root" "$repo" "${cases[@]}"

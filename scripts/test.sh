@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# The test command: the unit tests, both Windows builds, the release exe's
-# imports, size and refusal to build without hosts, the release tests (version,
-# notes, reproducibility, signing), the check that every README command installs
-# its packages first, the end-to-end suite under Wine and the demo
-# (scripts/run.sh --headless). Long steps show what they do as they go. Ends with
-# one line "N passed, N failed, N skipped" (unit and end-to-end cases, the checks
-# and the demo; a failed build or check counts as one failure), after the reason of
-# each skip, and a non-zero status if anything failed.
+# The test command: the unit tests, both Windows builds, the release tests
+# (tests/release: refusal to configure without hosts or key, the exe's imports and
+# size, version, notes, reproducibility, signing), the check that every command the
+# README and docs/ name installs its packages first, the end-to-end suite under Wine
+# and the demo (scripts/run.sh --headless). Long steps show what they do as they go.
+# Ends with one line "N passed, N failed, N skipped" (unit, release and end-to-end
+# cases, the checks and the demo; a failed build or check counts as one failure),
+# after the reason of each skip, and a non-zero status if anything failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -58,59 +58,6 @@ building='^configuring|^\[[0-9]+/[0-9]+\] '
 release_hosts=(-DNORQ_PRIMARY_HOST=pointer1.example.com -DNORQ_SECONDARY_HOST=pointer2.example.com)
 release_key=(-DNORQ_INDEX_KEY="$PWD/build/win64/test-key/public.pem")
 
-# Without its hosts, or without its index key, the release must not configure
-# at all (a scratch binary dir): refuse_release WHAT EXPECTED-MESSAGE CMAKE-ARGS...
-refuse_release() {
-  local what=$1 expected=$2 scratch status=0
-  shift 2
-  scratch=$(mktemp -d /tmp/norq-release-check.XXXXXX)
-  cmake --preset win32-release -B "$scratch/build" "$@" >"$scratch/cmake.log" 2>&1 || status=$?
-  cat "$scratch/cmake.log"
-  if [ "$status" -eq 0 ]; then
-    echo "win32-release configured without $what"
-  elif ! grep -q -- "$expected" "$scratch/cmake.log"; then
-    echo "win32-release failed without $what, but not for that reason"
-    status=0
-  fi
-  rm -rf "$scratch"
-  [ "$status" -ne 0 ]
-}
-check_release_needs_hosts() { refuse_release "pointer hosts" 'A release build needs -DNORQ_PRIMARY_HOST'; }
-check_release_needs_key() {
-  refuse_release "an index key" 'A release build needs the vendor' "${release_hosts[@]}"
-}
-
-# The budget for the stripped release exe.
-check_release_size() {
-  local exe=build/win32-release/norq_installer.exe budget=$((400 * 1024)) size
-  size=$(stat -c %s "$exe") || return 1
-  echo "$exe: $size bytes ($((size / 1024)) KiB), budget $budget bytes"
-  [ "$size" -lt "$budget" ]
-}
-
-# A release exe that imports anything beyond the system DLLs would not start on a clean Windows.
-check_release_imports() {
-  local exe=build/win32-release/norq_installer.exe objdump=i686-w64-mingw32-objdump
-  [ -f "$exe" ] || { echo "$exe is missing"; return 1; }
-  if ! "$objdump" -f "$exe" | grep -q 'file format pei-i386'; then
-    echo "$exe is not a PE32 (i386) image:"; "$objdump" -f "$exe"; return 1
-  fi
-  local allowed='^(kernel32|user32|gdi32|shell32|wininet|ole32|comctl32|advapi32|msvcrt|shlwapi|uxtheme)\.dll$|^api-ms-win-.*\.dll$'
-  local dlls bad
-  dlls=$("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name:[[:space:]]*//p' | tr -d '\r')
-  echo "imports: $(echo "$dlls" | tr '\n' ' ')"
-  bad=$(echo "$dlls" | tr 'A-Z' 'a-z' | grep -Ev "$allowed" || true)
-  [ -z "$bad" ] || { echo "imports beyond the system DLLs: $bad"; return 1; }
-  # Not known DLLs: imported, they would be looked for in the installer's own folder first.
-  bad=$(echo "$dlls" | tr 'A-Z' 'a-z' | grep -E '^(wininet|bcrypt)\.dll$' || true)
-  [ -z "$bad" ] || { echo "imports a DLL that must be loaded from the system folder at run time: $bad"; return 1; }
-  # Windows Vista or later, as its imports need.
-  local versions
-  versions=$("$objdump" -p "$exe" | grep -E '^(MajorOSystemVersion|MajorSubsystemVersion)' | awk '{print $2}' | tr '\n' ' ')
-  echo "major OS and subsystem versions: $versions"
-  [ "$versions" = "6 6 " ] || { echo "the exe must declare Windows 6.0 (Vista) or later"; return 1; }
-}
-
 if step build-native live "$building" build native; then
   step unit-tests ctest --preset native
   summary=$(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$logs/unit-tests.log" | tail -n 1)
@@ -124,16 +71,12 @@ if step build-native live "$building" build native; then
 fi
 
 step build-win64 live "$building" build win64
-step release-needs-hosts check_release_needs_hosts
-step release-needs-key check_release_needs_key
-release_built=0
-if step build-win32-release live "$building" build win32-release "${release_hosts[@]}" "${release_key[@]}"; then
-  release_built=1
-  step release-imports check_release_imports
-  step release-size check_release_size && echo "        $(tail -n 1 "$logs/release-size.log")"
-fi
+# Without a release build (its failure counted) only the refusals to configure can be checked.
+release_tests=(tests/release/test_configure.py)
+step build-win32-release live "$building" build win32-release "${release_hosts[@]}" "${release_key[@]}" &&
+  release_tests=(tests/release)
 
-# Every command the README names installs its packages before it uses any.
+# Every command the README or docs/ name installs its packages before it uses any.
 setup_first_status=0
 bash tests/setup/setup_first.sh >"$logs/setup-first.log" 2>&1 || setup_first_status=$?
 if [ "$setup_first_status" -eq 77 ]; then
@@ -142,7 +85,7 @@ if [ "$setup_first_status" -eq 77 ]; then
   echo "skipped setup-first: $(tail -n 1 "$logs/setup-first.log")"
 elif [ "$setup_first_status" -eq 0 ]; then
   passed=$((passed + 1))
-  echo "ok      setup-first: every README command runs scripts/setup.sh before any package's program"
+  echo "ok      setup-first: every command in the README and docs/ runs scripts/setup.sh before any package's program"
 else
   failed=$((failed + 1))
   echo "FAILED  setup-first, its log ($logs/setup-first.log):"
@@ -186,21 +129,20 @@ PY
 # Each case's name and result as it ends; skips' reasons in pytest's summary.
 pytest=("$python" -m pytest -v -rs -p no:cacheprovider)
 
-# The release as a vendor makes it: version, notes, a rebuild elsewhere, signing.
-if [ "$release_built" -eq 1 ]; then
-  junit=out/release-junit.xml
-  rm -f "$junit"
-  echo "release tests (a second build in another folder, signing):"
-  "${pytest[@]}" --junitxml="$junit" tests/release 2>&1 | tee "$logs/release.log" | sed -u 's/^/    /'
-  count_cases "$junit" "release tests"
-fi
+# The release as a vendor makes it: its refusal to configure without hosts or key, the
+# exe's imports and size (printed), version, notes, a rebuild elsewhere, signing.
+junit=out/release-junit.xml
+rm -f "$junit"
+echo "release tests (refusals, imports and size, a second build in another folder, signing):"
+"${pytest[@]}" --junitxml="$junit" "${release_tests[@]}" 2>&1 | tee "$logs/release.log" | sed -u 's/^/    /'
+count_cases "$junit" "release tests"
 
 junit=out/e2e-junit.xml
 rm -f "$junit"
 # In a network namespace of its own the suite owns the loopback ports the test
 # build asks (nothing else on this machine can answer there) and can run beside
 # other work. Where namespaces are not allowed it runs on the shared loopback.
-if unshare -n true 2>/dev/null; then
+if norq_can_own_network; then
   echo "end-to-end tests under Wine (own network namespace):"
 else
   echo "end-to-end tests under Wine (shared loopback):"

@@ -1,4 +1,5 @@
-"""One X server and one Wine prefix per run; a fresh, reset view of them for every case."""
+"""One X server and one Wine prefix per run; a fresh, reset view of them for every case; the
+vendor's files; scripted servers."""
 from __future__ import annotations
 
 import os
@@ -9,7 +10,8 @@ from pathlib import Path
 
 import pytest
 
-from harness import BUILD, COMPONENTS, REPO, Display, Machine, WinePrefix
+from harness import BUILD, COMPONENTS, PRIMARY_PORT, REPO, Display, Machine, WinePrefix
+from servers import ScriptedServer
 
 FAILURE_SHOTS = REPO / "out" / "e2e"
 
@@ -56,6 +58,19 @@ def machine(wine, tmp_path, request):
         # The installer's own account of the case, kept before the reset removes it.
         (FAILURE_SHOTS / f"{name}.log").write_text(wine.support_log(), encoding="utf-8")
     case.finish()
+
+
+@pytest.fixture
+def scripted():
+    """Starts scripted servers, `scripted(answers, port)`, stopped after the case."""
+    servers = []
+
+    def start(answers: dict, port: int = PRIMARY_PORT) -> ScriptedServer:
+        servers.append(ScriptedServer(port, answers))
+        return servers[-1]
+    yield start
+    for server in servers:
+        server.stop()
 
 
 @pytest.hookimpl(hookwrapper=True)

@@ -44,6 +44,9 @@ PUBLISH = REPO / "build" / "native" / "norq-publish"
 
 MAIN_CAPTION = "brisel表格快递单打印软件"
 MESSAGE_TITLE = "Quovexa"
+# The window's controls by their ids, in the window's order (docs/architecture.md says what each shows).
+(HEADER, LOGO, EDITION_LINE, START_BUTTON, SERVER_LINE, NOTICE_LINE, HELP_LINE, STATUS_LINE,
+ PROGRESS_PANEL, TRANSFER_LINE, PERCENT_TEXT, PROGRESS_BAR) = range(1001, 1013)
 INSTALL_FOLDER = r"C:\norq_e2e"
 # The win64 test build asks these loopback ports for its two pointer pages.
 PRIMARY_PORT, SECONDARY_PORT = 18080, 18081

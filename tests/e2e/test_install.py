@@ -1,5 +1,5 @@
-"""The installation walk against nginx serving a published tree; what the other cases share."""
-import contextlib
+"""The installation walk against nginx serving a published tree: the round trip, and a component
+that cannot be written."""
 import os
 import re
 import shutil
@@ -7,90 +7,11 @@ import subprocess
 
 import pytest
 
-from harness import (COMPONENTS, INSTALL_FOLDER, INSTALLER_EXE, KEYED_EXE, PRIMARY_PORT, REPO, SECONDARY_PORT,
-                     SERVER_PATHS, SYSTEM_FOLDER, wait_until)
-from servers import NginxSite, ScriptedServer, publish
+from fixtures import (BASE, COMCAT, INDEX_PATH, PROOF_DIR, SIGNATURE_PATH, SYSTEM_DIR, install_dir, nginx_tree,
+                      registered, registration, registrations, temporaries)
+from harness import COMPONENTS, INSTALL_FOLDER, INSTALLER_EXE, KEYED_EXE, REPO, SERVER_PATHS, SYSTEM_FOLDER, wait_until
 
-HEADER, LOGO, EDITION, START, SERVER_LINK, NOTICE, CONTACT, LABEL3, PANEL, STATE_TEXT, PERCENT, BAR = range(1001, 1013)
-FAILED, NO_SERVER = "与主机通讯时出现了错误", "安装的服务器目前不好用，稍后后再安装！"
-BASE = "http://127.0.0.1:18082"  # the download server nginx serves the tree on
-SCRIPTED = f"http://127.0.0.1:{PRIMARY_PORT}"  # a scripted server on the primary pointer port
-POINTED = {"/quindle_www.html": {"body": SCRIPTED}}  # ... whose pointer page names itself
-PROOF_DIR = r"C:\norq_proof"
-# What the system folder is to every process. A 32-bit one's files there land in
-# syswow64 (SYSTEM_FOLDER), and the regsvr32 it starts is 32-bit too.
-SYSTEM_DIR = r"C:\windows\system32"
-REGSVR32 = SYSTEM_DIR + r"\regsvr32.exe"
 WINE_BUILT_IN = {"comcat.dll", "stdole2.tlb", "shdocvw.dll", "msxml3.dll"}  # what Wine loads instead of the file
-COMCAT, SETUP_PATH = SERVER_PATHS["comcat.dll"], SERVER_PATHS["norq_setup.exe"]
-INDEX_PATH, SIGNATURE_PATH = "/norq/Soft/norq_index.txt", "/norq/Soft/norq_index.sig"
-
-
-def registration(name: str) -> str:
-    return f'"{REGSVR32}" /s "{SYSTEM_DIR}\\{name}"'
-
-
-def registrations(app) -> list[str]:
-    """The registrations the installer started: the tool by its full path, never a command interpreter."""
-    started = app.started_programs()
-    assert not [start for start in started if "cmd" in f"{start[0]} {start[1]}".lower()], started
-    return [cmdline for program, cmdline in started if program == REGSVR32]
-
-
-def registered(machine, count: int) -> list[str]:
-    """The components whose DllRegisterServer ran, once `count` of them have (each started, not waited for)."""
-    proof = machine.file(PROOF_DIR + r"\registered.txt")
-    lines = lambda: proof.read_text(encoding="utf-8").splitlines() if proof.exists() else []
-    wait_until(lambda: len(lines()) >= count, 20, f"{count} registrations")
-    return sorted(lines())
-
-
-@pytest.fixture
-def scripted():
-    """Starts scripted servers, `scripted(answers, port)`, stopped after the case."""
-    servers = []
-
-    def start(answers: dict, port: int = PRIMARY_PORT) -> ScriptedServer:
-        servers.append(ScriptedServer(port, answers))
-        return servers[-1]
-    yield start
-    for server in servers:
-        server.stop()
-
-
-@contextlib.contextmanager
-def nginx_tree(machine, sources, base=BASE, edit=lambda tree: None, primary: int = PRIMARY_PORT):
-    """nginx serving the tree published for `base`; `edit(tree)` changes it after it was signed."""
-    tree = machine.workdir / "tree"
-    publish(sources, base, tree)
-    edit(tree)
-    site = NginxSite(machine.workdir, tree, primary, SECONDARY_PORT, int(BASE.rsplit(":", 1)[1]))
-    try:
-        yield site
-    finally:
-        site.stop()
-
-
-def flip_byte(path, offset: int) -> None:
-    path.write_bytes(bytes(byte ^ (i == offset) for i, byte in enumerate(path.read_bytes())))
-
-
-def state(app, control: int = STATE_TEXT) -> str | None:
-    """A control's text now; None while the window is not shown, or the control not yet made."""
-    window = app.main_window()
-    shown = window.controls.get(control) if window else None
-    return shown.text if shown else None
-
-
-def install_dir(machine):
-    machine.folders.append(PROOF_DIR)  # what the proofs write goes with the case's other leftovers
-    return machine.file(INSTALL_FOLDER)
-
-
-def temporaries(machine) -> list[str]:
-    """Files the installer's writes may leave beside their targets."""
-    folders = (machine.prefix.system_folder, machine.file(INSTALL_FOLDER))
-    return [p.name for folder in folders for p in folder.glob("*.tmp")]
 
 
 def signed_installer(folder):

@@ -4,9 +4,9 @@ import os
 
 import pytest
 
+from fixtures import POINTED, wait_ready
 from harness import INSTALL_FOLDER
-from test_install import POINTED, scripted  # noqa: F401 (a fixture)
-from test_window import wait_ready
+
 
 
 def run_to_the_start_button(machine, scripted):

@@ -8,10 +8,11 @@ import time
 
 import pytest
 
-from harness import KEYED_EXE, SERVER_PATHS, close_to, text_pixels, wait_until
+from fixtures import (COMCAT, FAILED, INDEX_PATH, POINTED, SCRIPTED, SIGNATURE_PATH, registration, registrations, state,
+                      temporaries)
+from harness import (KEYED_EXE, PERCENT_TEXT, PROGRESS_BAR, PROGRESS_PANEL, SERVER_PATHS, STATUS_LINE, TRANSFER_LINE,
+                     close_to, text_pixels, wait_until)
 from servers import publish
-from test_install import (BAR, COMCAT, FAILED, INDEX_PATH, LABEL3, PANEL, PERCENT, POINTED, SCRIPTED, SIGNATURE_PATH,
-                          STATE_TEXT, registration, registrations, scripted, state, temporaries)  # noqa: F401
 
 NET_TIMEOUT_S = 4  # the test build's bound on every network step
 BAR_TRACK_PX = 389  # 5835 twips at 96 DPI
@@ -51,7 +52,7 @@ def test_a_failed_download_reports_and_the_walk_stands(machine, scripted, answer
         assert NET_TIMEOUT_S - 1 <= time.monotonic() - asked <= NET_TIMEOUT_S + 4
     time.sleep(1)  # the walk stands: nothing more is asked
     window = app.main_window()
-    assert window.text(LABEL3) == "状态: 检查 comcat.dll ..." and window.control(PANEL).visible
+    assert window.text(STATUS_LINE) == "状态: 检查 comcat.dll ..." and window.control(PROGRESS_PANEL).visible
     assert not machine.prefix.component_path("comcat.dll").exists() and temporaries(machine) == []
     assert server.requests() == ["GET /quindle_www.html", f"GET {COMCAT}"] and app.running
     app.close()
@@ -75,25 +76,25 @@ def test_live_progress_then_every_body_saved_exactly_with_or_without_a_length(ma
     app = machine.launch(args="REFRESH", trace="trace+process,trace+win")
 
     def percent(window) -> int:
-        return int(window.text(PERCENT).rstrip("%"))
+        return int(window.text(PERCENT_TEXT).rstrip("%"))
 
     def midway():
         window = app.main_window()
-        shown = window.controls.get(PERCENT) if window else None
+        shown = window.controls.get(PERCENT_TEXT) if window else None
         return window if shown and shown.text.endswith("%") and 5 <= percent(window) <= 60 else None
     first = wait_until(midway, 20, "a percentage under way")
     shot = app.screenshot("progress")
     time.sleep(1.5)
     second = app.main_window()
     assert 0 < percent(first) < percent(second) < 100
-    assert first.text(STATE_TEXT) == "正在下载...comcat.dll" and first.control(PANEL).visible
-    bar = first.control(BAR)
+    assert first.text(TRANSFER_LINE) == "正在下载...comcat.dll" and first.control(PROGRESS_PANEL).visible
+    bar = first.control(PROGRESS_BAR)
     assert abs(bar.width - BAR_TRACK_PX * percent(first) / 100) <= 4
     # The screenshot follows the dump closely: the bar is drawn from its left end in its colour.
     painted = [x for x in range(8, 400) if close_to(shot.pixel(*first.to_screen(x, 240)), BAR_COLOUR, 8)]
     assert painted and painted[0] == 20 and painted == list(range(20, painted[-1] + 1))
     assert bar.width - 2 <= len(painted) <= BAR_TRACK_PX * percent(second) / 100 + 2
-    text = first.control(STATE_TEXT)
+    text = first.control(TRANSFER_LINE)
     left, top = first.to_screen(text.left, text.top)
     ink = {c: n for c, n in shot.colours(left, top, left + text.width, top + text.height).items() if c != FORM_GREEN}
     assert sum(ink.values()) >= 30 and text_pixels(ink, NAVY, 16) >= 10, "no state text drawn"
@@ -102,7 +103,7 @@ def test_live_progress_then_every_body_saved_exactly_with_or_without_a_length(ma
 
     wait_requests(server, len(bodies) + 2, 30)
     wait_failed(app)
-    assert state(app, LABEL3) == "状态: 检查 MSINET.OCX ..."
+    assert state(app, STATUS_LINE) == "状态: 检查 MSINET.OCX ..."
     for i, (name, (size, _)) in enumerate(bodies.items()):
         assert machine.prefix.component_path(name).read_bytes() == body(size, i), f"{name}, {size} bytes"
     assert registrations(app) == [registration(name) for name in bodies]
@@ -186,11 +187,12 @@ def test_a_body_beyond_4_gib(machine, scripted, tmp_path):
         assert time.monotonic() < started + 1800, "the big body was not saved in 30 minutes"
         window = app.main_window()
         shown = window.controls if window else {}
-        if shown.keys() >= {STATE_TEXT, PERCENT, BAR} and shown[STATE_TEXT].text == "正在下载...comcat.dll" \
-                and shown[PERCENT].text:
-            arriving.append(int(shown[PERCENT].text.rstrip("%")))
+        if shown.keys() >= {TRANSFER_LINE, PERCENT_TEXT, PROGRESS_BAR} \
+                and shown[TRANSFER_LINE].text == "正在下载...comcat.dll" \
+                and shown[PERCENT_TEXT].text:
+            arriving.append(int(shown[PERCENT_TEXT].text.rstrip("%")))
             landing = landing or bool(landed())
-            assert 0 <= shown[BAR].width <= BAR_TRACK_PX
+            assert 0 <= shown[PROGRESS_BAR].width <= BAR_TRACK_PX
     print(f"\n{BIG} bytes saved after {time.monotonic() - started:.0f} s")
     assert target.stat().st_size == BIG
     assert any(0 < p < 100 for p in arriving) and arriving == sorted(arriving) and arriving[-1] <= 100, arriving
@@ -226,7 +228,7 @@ def test_a_body_longer_than_signed_stops_at_its_signed_size_and_nothing_is_writt
         wait_until(lambda: state(app) == FAILED, 20, "the failure text")
         time.sleep(1)  # the walk stands: nothing more is asked
         assert server.requests() == [f"GET {path}" for path in ("/quindle_www.html", INDEX_PATH, SIGNATURE_PATH, COMCAT)]
-        assert state(app, LABEL3) == "状态: 检查 comcat.dll ..." and app.running
+        assert state(app, STATUS_LINE) == "状态: 检查 comcat.dll ..." and app.running
         assert not machine.prefix.component_path("comcat.dll").exists() and temporaries(machine) == []
         app.close()
         assert app.wait_exit(10) == 0

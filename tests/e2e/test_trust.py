@@ -10,13 +10,12 @@ from pathlib import Path
 
 import pytest
 
-from harness import (BUILD, COMPONENTS, INSTALL_FOLDER, KEYED_EXE, KEYED_NEXT_EXE, SERVER_PATHS, TEST_KEY, WINE,
-                     wait_until)
+from fixtures import (BASE, COMCAT, FAILED, INDEX_PATH, NO_SERVER, POINTED, PROOF_DIR, SCRIPTED, SETUP_PATH,
+                      SIGNATURE_PATH, flip_byte, install_dir, nginx_tree, registration, registrations, state,
+                      temporaries, wait_ready)
+from harness import (BUILD, COMPONENTS, INSTALL_FOLDER, KEYED_EXE, KEYED_NEXT_EXE, SERVER_PATHS, START_BUTTON, TEST_KEY,
+                     WINE, wait_until)
 from servers import NginxSite, publish
-from test_install import (BASE, COMCAT, FAILED, INDEX_PATH, NO_SERVER, POINTED, PROOF_DIR, SCRIPTED, SETUP_PATH,
-                          SIGNATURE_PATH, START, flip_byte, install_dir, nginx_tree, registration,
-                          registrations, scripted, state, temporaries)  # noqa: F401
-from test_window import wait_ready
 
 EXPIRED = "2020-01-01T00:00:00Z"
 MARKERS = (r"C:\norq_url.dat", r"D:\norq_url.dat")
@@ -74,7 +73,7 @@ def test_a_signed_tree_from_another_host_or_older_than_the_build_is_refused_and_
             mirror(scripted, machine.workdir / "old")
             why = "the index's serial 1 is below this installer's minimum 2"
         app = machine.launch(exe=exe)
-        wait_until(lambda: state(app, START) == "开始安装", 20, "the start button")
+        wait_until(lambda: state(app, START_BUTTON) == "开始安装", 20, "the start button")
         assert site.paths() == ["/brisel_www.html", INDEX_PATH, SIGNATURE_PATH]
         app.close()
         assert app.wait_exit(10) == 0

@@ -2,36 +2,25 @@
 show the truth: the marker's copies in the ANSI code page, a missing drive, the windows it ends."""
 import time
 
-from harness import (BUILD, KEYED_EXE, MESSAGE_TITLE, PRIMARY_PORT, SECONDARY_PORT, close_to, gbk, on_z,
+from fixtures import INDEX_PATH, NO_SERVER, POINTED, SCRIPTED, SIGNATURE_PATH, flip_byte, nginx_tree, wait_ready
+from harness import (BUILD, EDITION_LINE, HEADER, HELP_LINE, KEYED_EXE, LOGO, MESSAGE_TITLE, NOTICE_LINE, PRIMARY_PORT,
+                     PROGRESS_BAR, PROGRESS_PANEL, SECONDARY_PORT, SERVER_LINE, START_BUTTON, TRANSFER_LINE, gbk, on_z,
                      require_free_ports, text_pixels, wait_until)
-from test_install import (BAR, CONTACT, EDITION, HEADER, INDEX_PATH, LOGO, NO_SERVER, NOTICE, PANEL, POINTED, SCRIPTED,
-                          SERVER_LINK, SIGNATURE_PATH, START, STATE_TEXT, flip_byte, nginx_tree,
-                          scripted)  # noqa: F401 (a fixture)
 
 CLIENT_SIZE = (413, 263)  # 6195 x 3945 twips at 96 DPI
 WHITE, GREY, GREEN = (255, 255, 255), (128, 128, 128), (125, 204, 174)  # window, app workspace (a fresh prefix), body
 # Boxes at 96 DPI relative to the client area: id -> (parent id, left, top, width, height, shown), one of each
 # kind: a container beyond the left edge, children of the header and of the hidden progress panel (at their
 # container's offset), a self-sizing label (None: position only).
-BOXES = {HEADER: (0, -8, 0, 497, 129, True), START: (HEADER, 48, 24, 117, 65, True),
-         SERVER_LINK: (HEADER, 216, 128, 189, 12, False), NOTICE: (0, 16, 136, None, None, True),
-         PANEL: (0, 8, 192, 391, 65, False), STATE_TEXT: (PANEL, 28, 204, 361, 15, False),
-         BAR: (PANEL, 20, 234, 0, 13, False)}
+BOXES = {HEADER: (0, -8, 0, 497, 129, True), START_BUTTON: (HEADER, 48, 24, 117, 65, True),
+         SERVER_LINE: (HEADER, 216, 128, 189, 12, False), NOTICE_LINE: (0, 16, 136, None, None, True),
+         PROGRESS_PANEL: (0, 8, 192, 391, 65, False), TRANSFER_LINE: (PROGRESS_PANEL, 28, 204, 361, 15, False),
+         PROGRESS_BAR: (PROGRESS_PANEL, 20, 234, 0, 13, False)}
 CHECKING = "稍等，正在检测..."
 
 
 def middle(rect) -> tuple[float, float]:
     return (rect["left"] + rect["right"]) / 2, (rect["top"] + rect["bottom"]) / 2
-
-
-def wait_ready(app, timeout: float = 30):
-    """The window once the check has ended with an accepted reply."""
-    def ready():
-        app._fail_if_ended("an enabled start button")
-        window = app.main_window()
-        start = window.controls.get(START) if window else None
-        return window if start and start.enabled else None
-    return wait_until(ready, timeout, "the start button to be enabled")
 
 
 def test_the_window_as_designed_while_it_checks_and_closing_the_window_ends_it_at_once(machine, wine, scripted):
@@ -61,9 +50,9 @@ def test_the_window_as_designed_while_it_checks_and_closing_the_window_ends_it_a
         seen = (c.parent, c.left, c.top, c.width if width is not None else None,
                 c.height if height is not None else None, c.visible)
         assert seen == (parent, left, top, width, height, shown), f"control {control_id}"
-    assert window.text(NOTICE) == "本安装程序每次安装均为最新版本，不用重新下载！"
-    assert window.text(CONTACT) == "如果安装工作多次无法进行，请联系QQ：4817203695"
-    start = window.control(START)
+    assert window.text(NOTICE_LINE) == "本安装程序每次安装均为最新版本，不用重新下载！"
+    assert window.text(HELP_LINE) == "如果安装工作多次无法进行，请联系QQ：4817203695"
+    start = window.control(START_BUTTON)
     assert (start.text, start.enabled, start.visible) == (CHECKING, False, True)
     # The header runs from beyond the left edge to the right one; its lower edge is at 129 px.
     for colour, points in [(WHITE, [(0, 0), (200, 3), (412, 5), (408, 60), (30, 122), (4, 128)]),
@@ -76,7 +65,8 @@ def test_the_window_as_designed_while_it_checks_and_closing_the_window_ends_it_a
         left, top = window.to_screen(c.left, c.top)
         return shot.colours(left, top, left + c.width, top + c.height)
 
-    for control_id, background, text in [(NOTICE, GREEN, WHITE), (CONTACT, GREEN, WHITE), (EDITION, WHITE, GREY)]:
+    for control_id, background, text in [(NOTICE_LINE, GREEN, WHITE), (HELP_LINE, GREEN, WHITE),
+                                         (EDITION_LINE, WHITE, GREY)]:
         counts = colours(control_id)
         assert max(counts, key=counts.get) == background, f"background of {control_id}"
         ink = {colour: n for colour, n in counts.items() if colour != background}
@@ -100,7 +90,7 @@ def test_no_usable_server_ends_in_a_message_over_the_window(machine, sources):
         assert (box.text, box.pid, [b["id"] for b in box.buttons]) == (NO_SERVER, window.pid, [1])
         x, y, frame = *middle(box.window), window.window  # the window stays visible behind the message
         assert frame["left"] <= x <= frame["right"] and frame["top"] <= y <= frame["bottom"]
-        assert (window.text(START), window.control(START).enabled) == (CHECKING, False)
+        assert (window.text(START_BUTTON), window.control(START_BUTTON).enabled) == (CHECKING, False)
         assert site.paths() == ["/brisel_www.html", INDEX_PATH, SIGNATURE_PATH]
         app.press_ok()
         assert app.wait_exit(10) == 0
@@ -122,7 +112,7 @@ def test_marker_copies_in_gbk_a_missing_d_and_only_windows_titled_exactly_norq_a
     on_d.write_bytes(gbk("另一版"))
     machine.file(r"C:\norq_url.dat").write_bytes(b"http://old.example/\r\n")  # always rewritten
     app = machine.launch(oem=gbk("甲乙公司\r\n第二行\r\n"))
-    assert wait_ready(app).text(EDITION) == "甲乙公司 专用安装程序"
+    assert wait_ready(app).text(EDITION_LINE) == "甲乙公司 专用安装程序"
     for product in products:
         product.wait_exit(10)
     assert other.running and titles() == ["norq 2"]
@@ -136,7 +126,7 @@ def test_marker_copies_in_gbk_a_missing_d_and_only_windows_titled_exactly_norq_a
     # Without D:, and with a zero-byte marker (an empty first line).
     machine.prefix.reset()
     machine.prefix.unmap_d()
-    assert wait_ready(machine.launch(oem=b"")).text(EDITION) == " 专用安装程序"
+    assert wait_ready(machine.launch(oem=b"")).text(EDITION_LINE) == " 专用安装程序"
     assert machine.file(r"C:\norqoem.dat").read_bytes() == b"\r\n"
     assert machine.file(r"C:\norq_url.dat").read_bytes() == SCRIPTED.encode() + b"\r\n"
 

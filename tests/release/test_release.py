@@ -13,15 +13,9 @@ from pathlib import Path
 
 import pytest
 
-REPO = Path(__file__).resolve().parents[2]
-RELEASE = Path(os.environ.get("NORQ_RELEASE_BUILD", REPO / "build" / "win32-release"))
-EXE = RELEASE / "norq_installer.exe"
-NOTES = RELEASE / "norq_installer.release.txt"
+from release_build import EXE, NOTES, REPO, cached, output
 
-
-def cached(name: str) -> str:
-    match = re.search(rf"^{name}:[A-Z]+=(.*)$", (RELEASE / "CMakeCache.txt").read_text(), re.M)
-    return match.group(1) if match else ""
+pytestmark = pytest.mark.usefixtures("release_exe")
 
 
 def notes(path: Path = NOTES) -> dict[str, str]:
@@ -29,18 +23,8 @@ def notes(path: Path = NOTES) -> dict[str, str]:
     return {"title": lines[0], **dict(line.split(": ", 1) for line in lines[1:])}
 
 
-def output(*command, **options) -> bytes:
-    return subprocess.run(command, capture_output=True, check=True, **options).stdout
-
-
 def sha256(path: Path) -> str:
     return output("sha256sum", path).split()[0].decode()
-
-
-@pytest.fixture(scope="module", autouse=True)
-def release_built():
-    if not EXE.exists():
-        pytest.fail(f"{EXE} is missing: build the win32-release preset first")
 
 
 def test_the_notes_name_version_hosts_key_and_exe_as_the_exe_holds_them():

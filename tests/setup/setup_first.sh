@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Every command the README names must install its packages (scripts/setup.sh) before
+# Every command the README or docs/ name must install its packages (scripts/setup.sh) before
 # it runs anything they bring: a minimal Debian has none of them, not even python3.
 #
 # Each command runs in a copy of the checkout whose setup.sh only records that it ran
@@ -55,7 +55,7 @@ echo "$stubbed programs of ${#extra[@]} packages that a minimal Debian lacks sta
 export PATH=/usr/sbin:/usr/bin:/sbin:/bin
 
 failed=0
-for command in $(grep -oE 'bash scripts/[a-z0-9_-]+\.sh' README.md | sort -u | cut -d' ' -f2); do
+for command in $(grep -ohE 'bash scripts/[a-z0-9_-]+\.sh' README.md docs/*.md | sort -u | cut -d' ' -f2); do
   [ "$command" != scripts/setup.sh ] || continue
   : >"$record"
   (cd "$copy" && timeout 60 bash "$command" </dev/null >/dev/null 2>&1) || true
