@@ -517,7 +517,7 @@ class Machine:
         prefix.reset()  # a case starts from a machine without markers or components
         prefix.map_d(self.d_folder)
 
-    def place(self, oem: bytes | None = b"", exe: Path = INSTALLER_EXE) -> str:
+    def place(self, oem: bytes | None = gbk("测试版\r\n"), exe: Path = INSTALLER_EXE) -> str:
         """Puts an installer build (and, unless oem is None, a norqoem.dat with those bytes) in INSTALL_FOLDER."""
         target = self.file(INSTALL_FOLDER)
         target.mkdir(parents=True, exist_ok=True)

@@ -2,6 +2,8 @@
 show the truth: the marker's copies in the ANSI code page, a missing drive, the windows it ends."""
 import time
 
+import pytest
+
 from fixtures import INDEX_PATH, NO_SERVER, POINTED, SCRIPTED, SIGNATURE_PATH, flip_byte, nginx_tree, wait_ready
 from harness import (BUILD, EDITION_LINE, HEADER, HELP_LINE, KEYED_EXE, LOGO, MESSAGE_TITLE, NOTICE_LINE, PRIMARY_PORT,
                      PROGRESS_BAR, PROGRESS_PANEL, SECONDARY_PORT, SERVER_LINE, START_BUTTON, TRANSFER_LINE, gbk, on_z,
@@ -123,18 +125,20 @@ def test_marker_copies_in_gbk_a_missing_d_and_only_windows_titled_exactly_norq_a
         assert machine.file(marker).read_bytes() == SCRIPTED.encode() + b"\r\n"
     app.kill()
 
-    # Without D:, and with a zero-byte marker (an empty first line).
+    # Without D:, and with an empty first line: the edition name is empty.
     machine.prefix.reset()
     machine.prefix.unmap_d()
-    assert wait_ready(machine.launch(oem=b"")).text(EDITION_LINE) == " 专用安装程序"
+    assert wait_ready(machine.launch(oem=b"\r\n")).text(EDITION_LINE) == " 专用安装程序"
     assert machine.file(r"C:\norqoem.dat").read_bytes() == b"\r\n"
     assert machine.file(r"C:\norq_url.dat").read_bytes() == SCRIPTED.encode() + b"\r\n"
 
 
-def test_a_hidden_marker_counts_as_missing_and_only_a_message_shows(machine, scripted):
+@pytest.mark.parametrize("damage", ["hidden", "zero-byte"])
+def test_a_hidden_or_empty_marker_counts_as_missing_and_only_a_message_shows(machine, scripted, damage):
     pointer = scripted(POINTED)
-    exe = machine.place(oem=gbk("测试版\r\n"))
-    assert machine.prefix.run(["attrib", "+h", r"C:\norq_e2e\norqoem.dat"], "attrib") == 0
+    exe = machine.place(oem=gbk("测试版\r\n") if damage == "hidden" else b"")
+    if damage == "hidden":
+        assert machine.prefix.run(["attrib", "+h", r"C:\norq_e2e\norqoem.dat"], "attrib") == 0
     drive_c = set(machine.prefix.drive_c.iterdir())
     app = machine.start(exe)
     box = app.wait_message_box()
