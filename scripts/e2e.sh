@@ -12,4 +12,7 @@ bash scripts/setup.sh
 . scripts/lib.sh
 suite=(tests/e2e)
 for arg in "$@"; do [[ $arg != tests/* ]] || suite=(); done
-norq_own_network "$(norq_python)" -m pytest -p no:cacheprovider "$@" "${suite[@]}"
+# Folders of its own: pytest deletes older sessions' folders under its shared root.
+root=$(mktemp -d "${TMPDIR:-/tmp}/norq-pytest.XXXXXX")
+trap 'rm -rf "$root"' EXIT
+(norq_own_network "$(norq_python)" -m pytest -p no:cacheprovider --basetemp="$root/e2e" "$@" "${suite[@]}")

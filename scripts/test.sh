@@ -128,13 +128,18 @@ PY
 
 # Each case's name and result as it ends; skips' reasons in pytest's summary.
 pytest=("$python" -m pytest -v -rs -p no:cacheprovider)
+# pytest keeps the newest three session folders under one root per user and
+# deletes older ones as a session starts: a run beside another (a second clone,
+# a benchmark) lost its folders mid-case. This run's folders are its own.
+pytest_root=$(mktemp -d "${TMPDIR:-/tmp}/norq-pytest.XXXXXX")
+trap 'rm -rf "$pytest_root"' EXIT
 
 # The release as a vendor makes it: its refusal to configure without hosts or key, the
 # exe's imports and size (printed), version, notes, a rebuild elsewhere, signing.
 junit=out/release-junit.xml
 rm -f "$junit"
 echo "release tests (refusals, imports and size, a second build in another folder, signing):"
-"${pytest[@]}" --junitxml="$junit" "${release_tests[@]}" 2>&1 | tee "$logs/release.log" | sed -u 's/^/    /'
+"${pytest[@]}" --basetemp="$pytest_root/release" --junitxml="$junit" "${release_tests[@]}" 2>&1 | tee "$logs/release.log" | sed -u 's/^/    /'
 count_cases "$junit" "release tests"
 
 junit=out/e2e-junit.xml
@@ -147,7 +152,7 @@ if norq_can_own_network; then
 else
   echo "end-to-end tests under Wine (shared loopback):"
 fi
-norq_own_network "${pytest[@]}" --durations=5 --junitxml="$junit" tests/e2e 2>&1 | tee "$logs/e2e.log" |
+norq_own_network "${pytest[@]}" --basetemp="$pytest_root/e2e" --durations=5 --junitxml="$junit" tests/e2e 2>&1 | tee "$logs/e2e.log" |
   sed -u 's/^/    /'
 count_cases "$junit" "end-to-end tests"
 
