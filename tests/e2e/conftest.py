@@ -62,7 +62,6 @@ def machine(wine, tmp_path, request):
 
 @pytest.fixture
 def scripted():
-    """Starts scripted servers, `scripted(answers, port)`, stopped after the case."""
     servers = []
 
     def start(answers: dict, port: int = PRIMARY_PORT) -> ScriptedServer:

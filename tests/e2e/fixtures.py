@@ -67,7 +67,6 @@ def install_dir(machine):
 
 
 def temporaries(machine) -> list[str]:
-    """Files the installer's writes may leave beside their targets."""
     folders = (machine.prefix.system_folder, machine.file(INSTALL_FOLDER))
     return [p.name for folder in folders for p in folder.glob("*.tmp")]
 

@@ -1,8 +1,5 @@
 """Driving the installer under Wine the way a user does, and looking at what it shows.
 
-One X server and one Wine prefix serve a whole run (a new prefix costs about ten
-seconds); each case starts the installer, watches it through the probe (a second
-Wine program reading the windows) and screenshots, and the prefix is reset after.
 Wine's output always goes to files: the first Wine process of a prefix starts the
 wineserver, which inherits its standard handles, so a pipe would stay open as long
 as the server lives.
@@ -34,7 +31,6 @@ else:
     BUILD, SYSTEM_FOLDER = REPO / "build" / "win64", "system32"
     WINE, WINESERVER = ["/usr/lib/wine/wine64"], ["/usr/lib/wine/wineserver"]
 INSTALLER_EXE = BUILD / "norq_installer.exe"
-# The same installer built with the tests' own index key (build/win64/test-key).
 KEYED_EXE = BUILD / "norq_installer_keyed.exe"
 # ... and with a minimum index serial one above the build's own (2 in the test builds).
 KEYED_NEXT_EXE = BUILD / "norq_installer_keyed_next.exe"
@@ -44,18 +40,16 @@ PUBLISH = REPO / "build" / "native" / "norq-publish"
 
 MAIN_CAPTION = "brisel表格快递单打印软件"
 MESSAGE_TITLE = "Quovexa"
-# The window's controls by their ids, in the window's order (docs/architecture.md says what each shows).
 (HEADER, LOGO, EDITION_LINE, START_BUTTON, SERVER_LINE, NOTICE_LINE, HELP_LINE, STATUS_LINE,
  PROGRESS_PANEL, TRANSFER_LINE, PERCENT_TEXT, PROGRESS_BAR) = range(1001, 1013)
 INSTALL_FOLDER = r"C:\norq_e2e"
-# The win64 test build asks these loopback ports for its two pointer pages.
 PRIMARY_PORT, SECONDARY_PORT = 18080, 18081
 NAMESPACE_HINT = "run the suite in its own network namespace (scripts/test.sh does)"
 LANDED = re.compile(r"\.[0-9a-f]{16}\.tmp$")  # a body's file beside its target
 
 
 class HarnessError(AssertionError):
-    """A wait that ran out or a tool that failed: reported as a test failure."""
+    pass
 
 
 @functools.cache
@@ -87,12 +81,10 @@ def wait_until(check, timeout: float, what: str, interval: float = 0.1):
 
 
 def gbk(text: str) -> bytes:
-    """Marker-file bytes as the installer's ANSI code page (936) holds them."""
     return text.encode("gbk")
 
 
 def on_z(path: Path) -> str:
-    """A Unix path as Wine programs reach it, through Z:."""
     return "Z:" + str(path).replace("/", "\\")
 
 
@@ -101,13 +93,11 @@ def close_to(colour, expected, tolerance: int = 0) -> bool:
 
 
 def text_pixels(counts: dict, colour, tolerance: int) -> int:
-    """How many of the counted pixels are the text's colour, within the tolerance."""
     return sum(n for c, n in counts.items() if close_to(c, colour, tolerance))
 
 
 class Display:
-    """A private Xvfb (`-displayfd` picks a free number and tells us when it is ready),
-    or with `name` one that is already there (the demo on the user's screen)."""
+    """A private Xvfb, or with `name` one that is already there (the demo on the user's screen)."""
 
     def __init__(self, workdir: Path, name: str = ""):
         self.workdir, self.name, self.process = workdir, name, None
@@ -133,7 +123,6 @@ class Display:
             self.process.wait(5)
 
     def capture(self, path: Path, box: str = "") -> None:
-        """The whole screen, or its box WxH+X+Y, as a picture file."""
         path.parent.mkdir(parents=True, exist_ok=True)
         crop = ["-crop", box, "+repage"] if box else []
         subprocess.run(["import", "-display", self.name, "-window", "root", *crop, str(path)],
@@ -168,7 +157,6 @@ class Screenshot:
             yield self.pixels[(y * self.width + left) * 3:(y * self.width + right) * 3]
 
     def colours(self, *box: int) -> dict[tuple[int, int, int], int]:
-        """How often each colour occurs in the box."""
         return Counter(tuple(row[i:i + 3]) for row in self.rows(*box) for i in range(0, len(row), 3))
 
 
@@ -195,11 +183,8 @@ class WindowDump:
 
 
 class WinePrefix:
-    """One prefix for the run: made once, then reset between cases."""
-
     def __init__(self, root: Path, display: Display, desktop: str = ""):
-        """`desktop` ("1024x768") runs Wine's windows inside a virtual desktop of that size at the
-        screen's top left, where Wine draws their captions and frames as Windows does."""
+        """`desktop` ("1024x768"): a virtual desktop, where Wine draws captions and frames as Windows does."""
         self.root, self.display, self.path, self.logs = root, display, root / "prefix", root / "logs"
         self.desktop = desktop
         self.drive_c = self.path / "drive_c"
@@ -230,13 +215,11 @@ class WinePrefix:
         self.d_link.unlink(missing_ok=True)
 
     def spawn(self, command: list[str], name: str) -> subprocess.Popen:
-        """Starts a program in the prefix's environment; its output goes to logs/NAME.log."""
         with open(self.logs / f"{name}.log", "ab") as log:
             return subprocess.Popen(command, env=self.env(), stdin=subprocess.DEVNULL, stdout=log, stderr=log,
                                     cwd=self.root)
 
     def run(self, args: list[str], name: str, timeout: float = 60) -> int:
-        """Runs a Wine program to its end; its output goes to logs/NAME.log."""
         with self.spawn([*WINE, *args], name) as process:
             try:
                 return process.wait(timeout)
@@ -254,8 +237,6 @@ class WinePrefix:
         return code, json.loads(out.read_text(encoding="utf-8")) if out.exists() else None
 
     def watch_answers(self, seconds: float) -> SimpleNamespace:
-        """Starts `probe answer` on the main window in the background; the watch's `result()`
-        holds the longest wait for an answer in `longest_ms`."""
         out = self.root / f"answer-{time.monotonic_ns()}.json"
         process = self.spawn([*WINE, str(PROBE_EXE), "answer", MAIN_CAPTION, f"{seconds:g}", on_z(out)], "probe-answer")
         # Ready once it looks for the window: a window made before would be watched too late.
@@ -278,7 +259,6 @@ class WinePrefix:
         self.server = self.spawn([*WINESERVER, "-f", "-p30"], "wineserver")
 
     def kill_all(self) -> None:
-        """Ends every Windows process of the prefix, and its wineserver."""
         subprocess.run([*WINESERVER, "-k"], env=self.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=30)
         if self.server:
@@ -321,7 +301,6 @@ class WinePrefix:
                                "zh_CN.UTF-8 locale generated (scripts/setup.sh)?")
 
     def components(self) -> list[Path]:
-        """What the system folder holds under the components' names, whatever their case."""
         names = {file.lower() for file, _, where in manifest() if where == "system"}
         return [e for e in self.system_folder.iterdir() if e.name.lower() in names]
 
@@ -330,15 +309,12 @@ class WinePrefix:
 
     @property
     def support_log_folder(self) -> Path:
-        """%ProgramData%\\norq, which the installer makes for its support log."""
         return self.drive_c / "ProgramData" / "norq"
 
     def support_logs(self) -> list[Path]:
-        """The support log and the older one it made way for."""
         return sorted(self.support_log_folder.glob("norq_installer.log*"))
 
     def support_log(self) -> str:
-        """The lines the installer logged; each starts with the time and its process id."""
         logs = [p for p in self.support_logs() if p.name == "norq_installer.log" and p.is_file()]
         return logs[0].read_text(encoding="utf-8") if logs else ""
 
@@ -351,13 +327,10 @@ class WinePrefix:
         os.link(link_to, log) if link_to else log.mkdir()
 
     def temporaries(self) -> list[Path]:
-        """Files the installer's bodies land in beside their targets (NAME.<16 hex digits>.tmp):
-        in the system folder, and in the installer's folder for the setup program."""
         folders = (self.system_folder, self.unix_path(INSTALL_FOLDER))
         return [p for folder in folders if folder.is_dir() for p in folder.iterdir() if LANDED.search(p.name)]
 
     def user_temp_files(self) -> set[Path]:
-        """Every file in the users' temporary folders (Wine's %TEMP% and the older place)."""
         found = set()
         for pattern in ("users/*/Temp", "users/*/AppData/Local/Temp"):
             for folder in self.drive_c.glob(pattern):
@@ -366,8 +339,7 @@ class WinePrefix:
 
     @contextlib.contextmanager
     def watch_user_temp(self, every: float = 0.02):
-        """Records, in the yielded set, each file that appears in the users' temporary folders
-        while the block runs, looking every `every` seconds and once more at the end."""
+        """Yields the set of files that appear in the users' temporary folders while the block runs."""
         before, seen, stop = self.user_temp_files(), set(), threading.Event()
 
         def look():
@@ -386,8 +358,6 @@ class WinePrefix:
             seen.update(self.user_temp_files() - before)
 
     def reset(self, extra_folders: tuple[str, ...] = ()) -> None:
-        """Removes what the installer may have written: markers, components, the support log and
-        its folder, given folders, D:'s contents."""
         markers = [e for e in self.drive_c.iterdir() if e.name.lower() in ("norqoem.dat", "norq_url.dat")]
         d_entries = list(self.d_link.resolve().iterdir()) if self.d_link.exists() else []
         log_folder = [self.support_log_folder] if os.path.lexists(self.support_log_folder) else []
@@ -405,14 +375,11 @@ def port_taken(port: int) -> bool:
 
 
 def require_free_ports(*ports: int) -> None:
-    """A case that needs nobody to answer on these ports fails early if something does."""
     for port in filter(port_taken, ports):
         raise HarnessError(f"something listens on 127.0.0.1:{port}; {NAMESPACE_HINT}")
 
 
 class Installer:
-    """One run of the installer: the Wine process and what a user sees of it."""
-
     def __init__(self, prefix: WinePrefix, process: subprocess.Popen, logdir: Path, trace: Path | None):
         self.prefix, self.process, self.logdir, self.trace_path = prefix, process, logdir, trace
 
@@ -438,7 +405,6 @@ class Installer:
         return self.prefix.display.screenshot(self.logdir / f"{name}.png")
 
     def wait_painted(self, rect: dict, timeout: float = 10) -> Screenshot:
-        """A screenshot taken once the box looks the same twice running."""
         box = (rect["left"], rect["top"], rect["right"], rect["bottom"])
         last: list[list[bytes]] = []
 
@@ -462,7 +428,6 @@ class Installer:
         self._post("press-ok", title, "message box to press OK on:")
 
     def click(self, control_id: int) -> None:
-        """Clicks an enabled button of the main window as a user would."""
         self._post("click", MAIN_CAPTION, f"enabled button {control_id} in the window", str(control_id))
 
     def close(self, title: str = MAIN_CAPTION) -> None:
@@ -488,10 +453,6 @@ class Installer:
             raise HarnessError(f"the installer ended (exit code {self.process.returncode}) "
                                f"before showing {what}; logs in {self.logdir}")
 
-    def started_processes(self) -> list[str]:
-        """The command lines it started, in order, from its trace (start it with trace=True)."""
-        return [cmdline for _, cmdline in self.started_programs()]
-
     def started_programs(self) -> list[tuple[str | None, str]]:
         """(program, command line) of each start in its trace, in order; the program is None
         where the start named none and left the system to search for it."""
@@ -509,8 +470,6 @@ class Installer:
 
 
 class Machine:
-    """One test case's view of the prefix: places and starts installers, resets after."""
-
     def __init__(self, prefix: WinePrefix, workdir: Path):
         self.prefix, self.workdir, self.d_folder = prefix, workdir, workdir / "drive_d"
         self.folders, self.installers = [INSTALL_FOLDER], []
@@ -518,7 +477,6 @@ class Machine:
         prefix.map_d(self.d_folder)
 
     def place(self, oem: bytes | None = gbk("测试版\r\n"), exe: Path = INSTALLER_EXE) -> str:
-        """Puts an installer build (and, unless oem is None, a norqoem.dat with those bytes) in INSTALL_FOLDER."""
         target = self.file(INSTALL_FOLDER)
         target.mkdir(parents=True, exist_ok=True)
         shutil.copy2(exe, target / INSTALLER_EXE.name)
@@ -552,9 +510,7 @@ class Machine:
     def finish(self) -> None:
         for installer in self.installers:
             installer.kill()
-        # Wine removes a killed installer's delete-on-close temporaries a moment after the
-        # kill; the next case must not meet them (test_transfers' large-save case shows
-        # that they do go).
+        # Wine removes a killed installer's delete-on-close temporaries a moment after the kill.
         with contextlib.suppress(HarnessError):
             wait_until(lambda: not self.prefix.temporaries(), 10, "the killed installer's temporaries to go")
         # A process the installer started (or a window left over) must not meet the next case.

@@ -28,7 +28,6 @@ class _Handler(BaseHTTPRequestHandler):
         pass
 
     def hang(self):
-        """Keeps the connection open and silent until the client gives up or the server stops."""
         end = time.monotonic() + STALL_LIMIT_S
         while time.monotonic() < end and not self.server.stopping:
             readable, _, _ = select.select([self.connection], [], [], 0.2)
@@ -142,9 +141,7 @@ class NginxSite:
             ["bash", str(REPO / "scripts" / "render-nginx.sh"), str(self.run), str(tree), "127.0.0.1",
              str(primary), str(secondary), str(download), rate], capture_output=True, text=True, check=True).stdout
         if I686_CHROOT:
-            # Under the emulator 32-bit Wine can crash or hang while WinINet's pooled
-            # connections and their threads go away at exit, after the installer's
-            # work is done; closing each connection after its response avoids that.
+            # Under the emulator 32-bit Wine can crash or hang at exit while pooled connections go.
             http += "keepalive_timeout 0;"
         self.config.write_text(config.replace("http {", "http {\n    " + http.replace("@RUN@", str(self.run)), 1))
         started = subprocess.run([NGINX, "-p", str(self.run), "-c", str(self.config),

@@ -85,6 +85,10 @@ def test_round_trip_downloads_registers_and_starts_setup(machine, sources, tmp_p
     assert lines[0] == f"norq_installer {version} started in {INSTALL_FOLDER}"
     assert lines[-1] == f"end: the setup program {INSTALL_FOLDER}\\norq_setup.exe was started"
     assert sum(line.startswith("downloaded http://") for line in lines) == len(fetched), lines
+    # ... in the folder the installer made for it, and nothing of it in the user's temporary folder.
+    folder = machine.prefix.support_log_folder
+    assert not folder.is_symlink() and [p.name for p in folder.iterdir()] == ["norq_installer.log"]
+    assert not [p for p in machine.prefix.user_temp_files() if p.name.startswith("norq_installer.log")]
     # Each component the installer saved really registered. Wine loads its own library for a
     # name it has built in, and one present earlier here is no library.
     own = [name for name in fetched if name not in WINE_BUILT_IN and name != "norq_setup.exe"]

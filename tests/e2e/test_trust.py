@@ -22,7 +22,6 @@ MARKERS = (r"C:\norq_url.dat", r"D:\norq_url.dat")
 
 
 def expire(tree: Path) -> None:
-    """The tree's index with an expiry long past, signed with the vendor's key as it was then."""
     index, signature = tree / INDEX_PATH[1:], tree / SIGNATURE_PATH[1:]
     index.write_bytes(re.sub(rb"(?m)^expires .*$", f"expires {EXPIRED}".encode(), index.read_bytes()))
     subprocess.run(["openssl", "dgst", "-sha256", "-sign", TEST_KEY, "-out", signature, index], check=True)
@@ -36,7 +35,6 @@ def mirror(scripted, tree: Path):
 
 
 def refusals(machine) -> list[str]:
-    """Why the support log says each server was not used."""
     return [line.split("] ", 1)[1] for line in machine.prefix.support_log().splitlines() if " not used: " in line]
 
 
@@ -203,7 +201,6 @@ def user_proxy(machine, tmp_path):
 
 
 def set_user_proxy(machine, enabled: bool) -> None:
-    """The proxy in the user's Internet Options, as the dialog stores it."""
     for value, kind, data in (("ProxyEnable", "REG_DWORD", str(int(enabled))),
                               ("ProxyServer", "REG_SZ", f"127.0.0.1:{PROXY_PORT}")):
         assert machine.prefix.run(["reg", "add", INTERNET_SETTINGS, "/v", value, "/t", kind, "/d", data, "/f"],

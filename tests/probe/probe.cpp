@@ -1,18 +1,8 @@
 // The end-to-end tests' eyes and hands: a second Wine process in the installer's prefix that
-// reads its windows as a user or a screen reader does (captions, texts, visibility, boxes) and
-// closes them or presses a message box's OK. It never links the installer's code, so it sees
-// only what is on the screen. Results go to files: Wine's standard output reaches a test
-// through pipes that stay open as long as the wineserver lives.
-//
-//   probe dump|msgbox TITLE OUTFILE   the top-level window (all descendants), or the visible
-//                                     message box (text and buttons), with that caption
-//   probe press-ok|close TITLE        press OK on that message box (or close it); close that window
-//   probe info OUTFILE                code page, screen size, the visible top-level windows' captions
-//   probe answer TITLE SECONDS OUTFILE
-//       sends that window WM_NULL every kAskEveryMs for SECONDS or until it is gone (waiting for
-//       it to appear first), recording the longest wait for an answer; OUTFILE holds "{}" meanwhile
-//
-// Exit code: 0 found, 1 not found, 2 usage or system error.
+// reads its windows as a user or a screen reader does and closes them or presses a message box's
+// OK. It never links the installer's code, so it sees only what is on the screen. Results go to
+// files: Wine's standard output reaches a test through pipes that stay open as long as the
+// wineserver lives. Exit code: 0 found, 1 not found, 2 usage or system error.
 #include <windows.h>
 
 #include <cstdio>
@@ -32,7 +22,6 @@ constexpr int kFailed = 2;
 constexpr UINT kReplyMs = 2000;
 constexpr int kMessageBoxStaticId = 0xFFFF;
 
-// Called right after the failed call, so the error read is that call's.
 [[noreturn]] void Fail(const char* call) {
   const DWORD error = ::GetLastError();
   throw std::runtime_error(std::string(call) + " failed, error " + std::to_string(error));
@@ -97,7 +86,6 @@ std::wstring TextOf(HWND window) {
   return text;
 }
 
-// The caption as the window manager holds it: no message to the owner.
 std::wstring CaptionOf(HWND window) {
   std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
   text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
@@ -114,7 +102,6 @@ BOOL CALLBACK Collect(HWND window, LPARAM list) {
   return TRUE;
 }
 
-// The top-level windows, or a window's descendants, parents before their children.
 std::vector<HWND> WindowsUnder(HWND parent) {
   std::vector<HWND> windows;
   const auto list = reinterpret_cast<LPARAM>(&windows);

@@ -1,6 +1,5 @@
 #pragma once
-// Fakes of the seams for driving the window's handlers on Linux. Files
-// hold wide text as written; processes and windows are plain tables.
+// Fakes of the seams for driving the window's handlers on Linux.
 #include <algorithm>
 #include <cstdint>
 #include <functional>
@@ -147,7 +146,6 @@ class FakeInet : public Inet {
   void ExpectBody(BodyCheck check) override { expected.push_back(std::move(check)); }
   TransferFacts LastTransfer() const override { return facts; }
 
-  // Sets the body that the next completion reads.
   void Respond(std::string newBody, std::wstring declared) {
     body = std::move(newBody);
     contentLength = std::move(declared);

@@ -23,8 +23,7 @@ bool Ends(F event) {
   return false;
 }
 
-// A window with its fakes, an unpacked package in C:\pkg and a working
-// primary pointer page.
+// A window with its fakes, an unpacked package in C:\pkg and a working primary pointer page.
 struct World {
   World() {
     sys.files[L"C:\\pkg\\norqoem.dat"].text = L"测试版\r\n";

@@ -19,22 +19,16 @@ TEST(Plan, EveryEntryInTheManifestsOrderWithItsAddressPathAndPin) {
   EXPECT_EQ(plan[9].url, L"http://h.test//norq/Soft/norq_setup.txt");
   EXPECT_EQ(plan[9].localPath, L"C:\\pkg\\norq_setup.exe");
   for (std::size_t i = 0; i < plan.size(); ++i) EXPECT_EQ(plan[i].pinned->size, i + 1);
-  EXPECT_FALSE(PlanInstallation(L"u", L"", L"E:\\", {})[0].pinned);  // a build without a key
-  EXPECT_EQ(PlanInstallation(L"u", L"", L"E:\\", {})[1].localPath, L"\\MCI32.OCX");
+  const auto bare = PlanInstallation(L"u", L"", L"E:\\", {});
+  EXPECT_FALSE(bare[0].pinned);  // a build without a key
+  EXPECT_EQ(bare[1].localPath, L"\\MCI32.OCX");
+  EXPECT_EQ(bare[9].localPath, L"E:\\\\norq_setup.exe");
+  EXPECT_EQ(PlanInstallation(L"u", L"C:\\S\\", L"E:", {})[1].localPath, L"C:\\S\\MCI32.OCX");
   pins.pop_back();
   EXPECT_THROW(PlanInstallation(L"u", L"", L"E:\\", pins), RuntimeError);  // an index that is not the manifest's
 }
 
-TEST(Plan, SystemPrefixAndSetupPathJoinAsDescribed) {
-  EXPECT_EQ(SystemPrefix(L"C:\\Windows\\system32"), L"C:\\Windows\\system32\\");
-  EXPECT_EQ(SystemPrefix(L"C:\\Windows\\system32\\"), L"C:\\Windows\\system32\\");
-  EXPECT_EQ(SystemPrefix(L""), L"\\");
-  EXPECT_EQ(SetupPath(L"E:\\"), L"E:\\\\norq_setup.exe");
-}
-
-// The one place the registration's words are made: the tool by its full path,
-// its name quoted first, "/s" apart from it, the component quoted. Without a
-// system folder nothing is started: a bare name would be searched for.
+// Without a system folder nothing is started: a bare name would be searched for.
 TEST(Registration, TheToolByItsFullPathSilentTheComponentQuoted) {
   const struct { std::wstring folder, path, program, line; } cases[] = {
       {L"C:\\Windows\\system32", L"C:\\Windows\\system32\\comcat.dll", L"C:\\Windows\\system32\\regsvr32.exe",
@@ -54,9 +48,7 @@ TEST(Registration, TheToolByItsFullPathSilentTheComponentQuoted) {
   EXPECT_EQ(sys.supportLog, Lines{L"not registered, no system folder: p1"});
 }
 
-// Present components are registered and passed, whatever their attributes; the
-// walk stops at a missing one, at a folder of a component's name, and always at
-// the setup program, which is fetched every time.
+// A folder of a component's name is no component; the setup program is fetched every time.
 TEST(Walk, RegistersWhatIsPresentAndStopsAtTheNextFileToFetch) {
   const std::vector<PlannedEntry> plan = {{EntryKind::Component, L"a.dll", L"ua", L"pa", {}},
                                           {EntryKind::Component, L"b.ocx", L"ub", L"pb", {}},
@@ -100,9 +92,7 @@ TEST_F(Installing, AllPresentRegistersNineThenDownloadsTheSetupProgram) {
   EXPECT_FALSE(window.controls().Enabled(ControlId::StartButton));
 }
 
-// What starts is what passes the setup program's check when it is held: a
-// file that changed after its download is not started; the installer ends
-// either way, and its last line says which.
+// A setup program that changed after its download is not started.
 TEST_F(Installing, TheLastLineSaysWhetherTheSetupProgramStarted) {
   for (std::size_t i = 0; i < 9; ++i) sys.files[ComponentPath(i)].bytes = "x";
   for (const bool changed : {false, true}) {

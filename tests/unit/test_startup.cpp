@@ -31,7 +31,6 @@ TEST_F(Startup, NormalStartWritesMarkersEndsTheRunningProductAndReadiesTheButton
   EXPECT_EQ(sys.files[L"D:\\norqoem.dat"].text, L"测试版\r\n");
   EXPECT_EQ(sys.files[L"C:\\norq_url.dat"].text, std::wstring(kServer) + L"\r\n");
   EXPECT_EQ(Caption(ControlId::EditionLine), L"测试版 专用安装程序");
-  EXPECT_EQ(Caption(ControlId::HelpLine), L"如果安装工作多次无法进行，请联系QQ：4817203695");
   EXPECT_EQ(captions[ControlId::StartButton], (Lines{L"稍等，正在检测...", L"开始安装"}));
   EXPECT_TRUE(window.controls().Enabled(ControlId::StartButton));
   EXPECT_TRUE(window.controls().WindowShown());

@@ -1,5 +1,4 @@
-// The decisions the Win32 system layer takes on what the system reports,
-// tried here without the calls.
+// The decisions the Win32 system layer takes on what the system reports.
 #include <gtest/gtest.h>
 
 #include <set>

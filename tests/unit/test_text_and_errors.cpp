@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "core/RuntimeError.h"
 #include "core/Text.h"
 #include "platform/Http.h"
 
@@ -26,12 +25,6 @@ TEST(ArgumentsOf, IsTheTextAfterTheProgramNameKeptToItsEnd) {
       {L"\"unterminated", L""},
   };
   for (const auto& c : cases) EXPECT_EQ(ArgumentsOf(c.commandLine), c.arguments) << c.commandLine;
-}
-
-TEST(RuntimeError, ReportNamesNumberTextAndWhere) {
-  EXPECT_EQ(RuntimeError(FileErrorFor(21), L"CreateFileW D:\\norq_url.dat", 21).ReportText(),
-            L"实时错误 '71':\n\n磁盘未准备好\n\nCreateFileW D:\\norq_url.dat (21)");
-  EXPECT_EQ(RuntimeError(ErrorNumber::DivisionByZero).ReportText(), L"实时错误 '11':\n\n除数为零");
 }
 
 // ASCII by nature, converted one for one: a character beyond ASCII must not
