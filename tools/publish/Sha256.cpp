@@ -22,88 +22,80 @@ constexpr std::uint32_t kRound[64] = {
 
 std::uint32_t Rotate(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
-class Hasher {
- public:
-  void Add(const std::uint8_t* data, std::size_t size) {
-    length_ += size;
-    while (size > 0) {
-      const std::size_t take = std::min(size, sizeof block_ - used_);
-      std::copy(data, data + take, block_ + used_);
-      used_ += take;
-      data += take;
-      size -= take;
-      if (used_ == sizeof block_) {
-        Compress();
-        used_ = 0;
-      }
-    }
-  }
-
-  Sha256Digest Finish() {
-    const std::uint64_t bits = length_ * 8;
-    const std::uint8_t one = 0x80, zero = 0;
-    Add(&one, 1);
-    while (used_ != 56) Add(&zero, 1);
-    for (int i = 7; i >= 0; --i) {
-      const auto byte = static_cast<std::uint8_t>(bits >> (8 * i));
-      Add(&byte, 1);
-    }
-    Sha256Digest digest{};
-    for (int i = 0; i < 8; ++i) {
-      for (int j = 0; j < 4; ++j) digest[4 * i + j] = static_cast<std::uint8_t>(state_[i] >> (24 - 8 * j));
-    }
-    return digest;
-  }
-
- private:
-  void Compress() {
-    std::uint32_t w[64];
-    for (int i = 0; i < 16; ++i) {
-      w[i] = std::uint32_t{block_[4 * i]} << 24 | std::uint32_t{block_[4 * i + 1]} << 16 |
-             std::uint32_t{block_[4 * i + 2]} << 8 | block_[4 * i + 3];
-    }
-    for (int i = 16; i < 64; ++i) {
-      const std::uint32_t s0 = Rotate(w[i - 15], 7) ^ Rotate(w[i - 15], 18) ^ (w[i - 15] >> 3);
-      const std::uint32_t s1 = Rotate(w[i - 2], 17) ^ Rotate(w[i - 2], 19) ^ (w[i - 2] >> 10);
-      w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-    }
-    std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-    std::uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
-    for (int i = 0; i < 64; ++i) {
-      const std::uint32_t t1 = h + (Rotate(e, 6) ^ Rotate(e, 11) ^ Rotate(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
-      const std::uint32_t t2 = (Rotate(a, 2) ^ Rotate(a, 13) ^ Rotate(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-      h = g;
-      g = f;
-      f = e;
-      e = d + t1;
-      d = c;
-      c = b;
-      b = a;
-      a = t1 + t2;
-    }
-    const std::uint32_t add[8] = {a, b, c, d, e, f, g, h};
-    for (int i = 0; i < 8; ++i) state_[i] += add[i];
-  }
-
-  std::uint32_t state_[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                             0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-  std::uint8_t block_[64] = {};
-  std::size_t used_ = 0;
-  std::uint64_t length_ = 0;
-};
-
 }  // namespace
 
+void Sha256::Add(std::string_view bytes) { Add(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()); }
+
+void Sha256::Add(const std::uint8_t* data, std::size_t size) {
+  length_ += size;
+  while (size > 0) {
+    const std::size_t take = std::min(size, sizeof block_ - used_);
+    std::copy(data, data + take, block_ + used_);
+    used_ += take;
+    data += take;
+    size -= take;
+    if (used_ == sizeof block_) {
+      Compress();
+      used_ = 0;
+    }
+  }
+}
+
+Sha256Digest Sha256::Finish() {
+  const std::uint64_t bits = length_ * 8;
+  const std::uint8_t one = 0x80, zero = 0;
+  Add(&one, 1);
+  while (used_ != 56) Add(&zero, 1);
+  for (int i = 7; i >= 0; --i) {
+    const auto byte = static_cast<std::uint8_t>(bits >> (8 * i));
+    Add(&byte, 1);
+  }
+  Sha256Digest digest{};
+  for (int i = 0; i < 8; ++i) {
+    for (int j = 0; j < 4; ++j) digest[4 * i + j] = static_cast<std::uint8_t>(state_[i] >> (24 - 8 * j));
+  }
+  return digest;
+}
+
+void Sha256::Compress() {
+  std::uint32_t w[64];
+  for (int i = 0; i < 16; ++i) {
+    w[i] = std::uint32_t{block_[4 * i]} << 24 | std::uint32_t{block_[4 * i + 1]} << 16 |
+           std::uint32_t{block_[4 * i + 2]} << 8 | block_[4 * i + 3];
+  }
+  for (int i = 16; i < 64; ++i) {
+    const std::uint32_t s0 = Rotate(w[i - 15], 7) ^ Rotate(w[i - 15], 18) ^ (w[i - 15] >> 3);
+    const std::uint32_t s1 = Rotate(w[i - 2], 17) ^ Rotate(w[i - 2], 19) ^ (w[i - 2] >> 10);
+    w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+  }
+  std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
+  std::uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
+  for (int i = 0; i < 64; ++i) {
+    const std::uint32_t t1 = h + (Rotate(e, 6) ^ Rotate(e, 11) ^ Rotate(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
+    const std::uint32_t t2 = (Rotate(a, 2) ^ Rotate(a, 13) ^ Rotate(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+    h = g;
+    g = f;
+    f = e;
+    e = d + t1;
+    d = c;
+    c = b;
+    b = a;
+    a = t1 + t2;
+  }
+  const std::uint32_t add[8] = {a, b, c, d, e, f, g, h};
+  for (int i = 0; i < 8; ++i) state_[i] += add[i];
+}
+
 Sha256Digest Sha256Of(std::string_view bytes) {
-  Hasher hasher;
-  hasher.Add(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  Sha256 hasher;
+  hasher.Add(bytes);
   return hasher.Finish();
 }
 
 Sha256Digest Sha256OfFile(const std::filesystem::path& file, std::uint64_t& size) {
   std::ifstream in(file, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + file.string());
-  Hasher hasher;
+  Sha256 hasher;
   std::vector<char> buffer(1 << 20);
   size = 0;
   while (in) {
