@@ -92,15 +92,15 @@ std::vector<std::string> ReplyProblems(const std::string& path, const ServedRepl
     add("sent with Content-Encoding: " + *reply.contentEncoding + "; serve it byte for byte (gzip off)");
     return problems;
   }
-  const auto length = reply.contentLength ? Decimal(*reply.contentLength) : std::nullopt;
+  std::uint64_t declared = reply.received;  // a body cut short is told once, not again as a wrong size
   if (!reply.contentLength) {
     add("no Content-Length (the installer's percentage then stands still until the end)");
-  } else if (!length) {
+  } else if (const auto length = Decimal(*reply.contentLength); !length) {
     add("Content-Length \"" + *reply.contentLength + "\" is not a number");
-  } else if (*length != reply.received) {
+  } else if (declared = *length; declared != reply.received) {
     add("Content-Length " + *reply.contentLength + " but " + std::to_string(reply.received) + " bytes came");
   }
-  if (expected && reply.received != *expected && (!length || *length == reply.received)) {
+  if (expected && reply.received != *expected && declared == reply.received) {
     add(std::to_string(reply.received) + " bytes, the index says " + std::to_string(*expected));
   }
   return problems;

@@ -58,9 +58,9 @@ int VerifyCommand(int argc, char** argv) {
     else return Usage(("unknown or incomplete argument \"" + arg + "\" for --verify").c_str());
   }
   if (request.base.empty() || key.empty()) return Usage("--verify needs the base address and --key");
-  if (!IsP256PublicKey(key)) return Usage(("no P-256 public key PEM at " + key + " (openssl ec -pubout writes one)").c_str());
   const auto http = MakeHttpGet();
   if (!http) return Usage("this build has no HTTP client: --verify runs in the Linux build, which has libcurl");
+  if (!IsP256PublicKey(key)) return Usage(("no P-256 public key PEM at " + key + " (openssl ec -pubout writes one)").c_str());
   request.now = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
   try {
     const Verdict verdict = VerifyServer(*http, OpensslSignatureCheck(key), request);
