@@ -19,7 +19,8 @@ constexpr char kHelpHead[] = R"(usage: norq-publish --components DIR --base ADDR
        norq-publish --verify ADDRESS --key PUBLIC.pem [--product NAME] [--min-serial N]
        norq-publish --list
 
-Lays out the download server's file tree for the online installer.
+Lays out the download server's file tree for the online installer, and
+checks that a deployed server serves it as signed.
 
   --components DIR  a folder holding exactly the ten files the installer
                     installs, under their own names:
@@ -61,6 +62,8 @@ constexpr char kHelpTail[] = R"(  --base ADDRESS    the address the files will b
                     redirect goes from https to plain http. Prints one line
                     per problem and exits with 1, or one line of summary and
                     0 (the Linux build only: it fetches with libcurl)
+  --key PUBLIC.pem  with --verify: the public half of the key that signed
+                    the index (openssl ec -in KEY.pem -pubout)
   --list            print the ten files, one line each in the installer's
                     order, three fields separated by a tab: the file name, its
                     server path (appended to ADDRESS) and where it is
