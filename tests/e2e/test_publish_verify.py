@@ -45,12 +45,12 @@ def verify(vendor: Path, *options: str) -> tuple[int, list[str]]:
 
 @pytest.fixture
 def served(vendor):
-    """nginx with the sample configuration, `edit`ed as a case wants, serving `tree`."""
+    """nginx with the sample configuration, changed as a case wants (NginxSite's `http`, `edit`), serving `tree`."""
     sites = []
 
-    def serve(tree: Path, edit=lambda config: config) -> NginxSite:
+    def serve(tree: Path, **config) -> NginxSite:
         sites.append(NginxSite(vendor / f"site{len(sites)}", tree, PRIMARY_PORT, SECONDARY_PORT, DOWNLOAD_PORT,
-                               edit=edit))
+                               **config))
         return sites[-1]
     yield serve
     for site in sites:
@@ -87,9 +87,16 @@ def test_a_changed_file_and_a_stale_index_each_fail_with_their_line(vendor, serv
                                                "the index expired at 2020-01-01T00:00:00Z;"), lines
 
 
-def test_a_server_that_compresses_txt_fails(vendor, served):
+def test_a_server_that_compresses_txt_or_ignores_a_range_fails(vendor, served):
     def gzip_txt(config: str) -> str:
         return config.replace("location /norq/Soft/ { }", "location /norq/Soft/ { }\n        location ~ [.]txt$ "
                               "{ gzip on; gzip_types application/octet-stream; gzip_min_length 1; }", 1)
-    served(publish(vendor), edit=gzip_txt)
+    tree = publish(vendor)
+    compressing = served(tree, edit=gzip_txt)
     assert verify(vendor) == (1, [f"{INDEX_PATH}: sent with Content-Encoding: gzip; serve it byte for byte (gzip off)"])
+    compressing.stop()
+    # A cache that answers every range with the whole file: a broken download starts over.
+    served(tree, http="max_ranges 0;")
+    half = ((3 << 20) + 2) // 2
+    assert verify(vendor) == (1, [f"{SETUP_PATH}: a request for bytes={half}- was answered with status 200, not 206 "
+                                  "(a download that breaks must then start again from byte 0)"])
