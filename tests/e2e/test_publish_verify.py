@@ -13,6 +13,8 @@ from harness import PRIMARY_PORT, PUBLISH, SECONDARY_PORT, manifest
 from servers import NginxSite
 
 DOWNLOAD_PORT = int(BASE.rsplit(":", 1)[1])
+SETUP_SIZE = 2 + (3 << 20)  # "MZ" and random bytes
+HALF = SETUP_SIZE // 2  # where --verify asks the setup program to continue from
 
 
 @pytest.fixture
@@ -26,14 +28,14 @@ def vendor(tmp_path):
     files.mkdir()
     for name, _, _ in manifest():
         (files / name).write_bytes(b"MZ stand-in for " + name.encode())
-    (files / "norq_setup.exe").write_bytes(b"MZ" + os.urandom(3 << 20))
+    (files / "norq_setup.exe").write_bytes(b"MZ" + os.urandom(SETUP_SIZE - 2))
     return tmp_path
 
 
-def publish(vendor: Path, serial: int = 5) -> Path:
+def publish(vendor: Path) -> Path:
     tree = vendor / "tree"
     subprocess.run([PUBLISH, "--components", vendor / "files", "--base", BASE, "--out", tree, "--replace",
-                    "--serial", str(serial), "--sign", vendor / "key.pem"], check=True, capture_output=True)
+                    "--serial", "5", "--sign", vendor / "key.pem"], check=True, capture_output=True)
     return tree
 
 
@@ -63,8 +65,7 @@ def test_a_server_of_the_signed_tree_passes_and_honours_a_range(vendor, served):
     assert status == 0, lines
     assert len(lines) == 1 and lines[0].startswith(f"{BASE} serves the signed tree: product norq, serial 5,"), lines
     # Every file once whole, and the setup program's second half once more.
-    half = ((3 << 20) + 2) // 2
-    assert f'{DOWNLOAD_PORT} "GET {SETUP_PATH} HTTP/1.1" 206 {(3 << 20) + 2 - half}' in site.requests()
+    assert f'{DOWNLOAD_PORT} "GET {SETUP_PATH} HTTP/1.1" 206 {SETUP_SIZE - HALF}' in site.requests()
     assert sorted(site.paths()) == sorted([INDEX_PATH, SIGNATURE_PATH, *(path for _, path, _ in manifest()), SETUP_PATH])
 
 
@@ -97,6 +98,5 @@ def test_a_server_that_compresses_txt_or_ignores_a_range_fails(vendor, served):
     compressing.stop()
     # A cache that answers every range with the whole file: a broken download starts over.
     served(tree, http="max_ranges 0;")
-    half = ((3 << 20) + 2) // 2
-    assert verify(vendor) == (1, [f"{SETUP_PATH}: a request for bytes={half}- was answered with status 200, not 206 "
+    assert verify(vendor) == (1, [f"{SETUP_PATH}: a request for bytes={HALF}- was answered with status 200, not 206 "
                                   "(a download that breaks must then start again from byte 0)"])
