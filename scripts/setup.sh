@@ -2,6 +2,7 @@
 # Installs what the builds and the tests need, from Debian's packages only.
 # openssl makes the test build's index key and signs the trees the tests publish.
 # tinyproxy stands for a user's proxy that asks for its own authentication.
+# norq-publish fetches with libcurl (--verify checks a deployed server) and hashes with libcrypto.
 # Idempotent and quick on a machine that has everything: apt is not touched then.
 # --i686 adds what scripts/test-i686.sh needs to run the 32-bit build under
 # 32-bit Wine (an emulator and the tool that makes its Debian chroot).
@@ -12,7 +13,7 @@ packages=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine64 fonts-wine xvfb xauth fonts-wqy-microhei imagemagick x11-utils locales iproute2
   python3 python3-pytest nginx curl openssl ca-certificates osslsigncode
-  tinyproxy
+  tinyproxy libcurl4-openssl-dev libssl-dev
 )
 if [ "${1:-}" = --i686 ]; then
   packages+=(qemu-user-static debootstrap)

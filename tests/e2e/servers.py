@@ -128,10 +128,11 @@ def publish(components: Path, base: str, out: Path, *options: str) -> str:
 class NginxSite:
     """nginx with deploy/nginx-norq.conf.in, serving `tree` on three loopback ports. `rate`
     bounds each download's speed as nginx's limit_rate does (0: no bound); `http` adds
-    directives to the http block ("@RUN@" standing for nginx's own folder)."""
+    directives to the http block ("@RUN@" standing for nginx's own folder); `edit` changes the
+    rendered configuration (a server misconfigured on purpose)."""
 
     def __init__(self, workdir: Path, tree: Path, primary: int, secondary: int, download: int, rate: str = "0",
-                 http: str = ""):
+                 http: str = "", edit=lambda config: config):
         self.run = workdir / "nginx"
         self.run.mkdir(parents=True, exist_ok=True)
         for folder in [tree, *tree.parents[:-1]]:  # nginx's workers read the tree as an unprivileged user
@@ -143,7 +144,8 @@ class NginxSite:
         if I686_CHROOT:
             # Under the emulator 32-bit Wine can crash or hang at exit while pooled connections go.
             http += "keepalive_timeout 0;"
-        self.config.write_text(config.replace("http {", "http {\n    " + http.replace("@RUN@", str(self.run)), 1))
+        config = config.replace("http {", "http {\n    " + http.replace("@RUN@", str(self.run)), 1)
+        self.config.write_text(edit(config))
         started = subprocess.run([NGINX, "-p", str(self.run), "-c", str(self.config),
                                   "-e", str(self.run / "error.log")], capture_output=True, text=True)
         if started.returncode != 0:

@@ -10,14 +10,17 @@
 
 #include "install/Manifest.h"
 #include "tools/publish/Publish.h"
+#include "tools/publish/VerifyCommand.h"
 
 namespace {
 
 constexpr char kHelpHead[] = R"(usage: norq-publish --components DIR --base ADDRESS --serial N --out DIR
                     [--valid-days N] [--product NAME] [--replace] [--sign KEY.pem]
+       norq-publish --verify ADDRESS --key PUBLIC.pem [--product NAME] [--min-serial N]
        norq-publish --list
 
-Lays out the download server's file tree for the online installer.
+Lays out the download server's file tree for the online installer, and
+checks that a deployed server serves it as signed.
 
   --components DIR  a folder holding exactly the ten files the installer
                     installs, under their own names:
@@ -46,6 +49,21 @@ constexpr char kHelpTail[] = R"(  --base ADDRESS    the address the files will b
   --sign KEY.pem    sign the tree's index with the vendor's private key
                     (runs openssl dgst -sha256 -sign KEY.pem); without it,
                     sign norq/Soft/norq_index.txt yourself, see docs/deploy.md
+  --verify ADDRESS  check the server at ADDRESS as installers will use it:
+                    the index verifies under --key (the vendor's public
+                    key) and names --product, ADDRESS, a serial of at least
+                    --min-serial N (default: this build's
+                    NORQ_MIN_INDEX_SERIAL; give the serial just published to
+                    see that no cache still serves an older tree) and an
+                    expiry still ahead; every file comes with status 200,
+                    uncompressed, with its Content-Length, and matches its
+                    size and SHA-256; the largest file answers a request for
+                    its second half with 206 and the right Content-Range; no
+                    redirect goes from https to plain http. Prints one line
+                    per problem and exits with 1, or one line of summary and
+                    0 (the Linux build only: it fetches with libcurl)
+  --key PUBLIC.pem  with --verify: the public half of the key that signed
+                    the index (openssl ec -in KEY.pem -pubout)
   --list            print the ten files, one line each in the installer's
                     order, three fields separated by a tab: the file name, its
                     server path (appended to ADDRESS) and where it is
@@ -110,6 +128,8 @@ int main(int argc, char** argv) {
     if (arg == "--help" || arg == "-h") {
       PrintHelp(stdout);
       return 0;
+    } else if (arg == "--verify") {
+      return norq::publish::VerifyCommand(argc, argv);
     } else if (arg == "--list") {
       PrintList();
       return 0;
