@@ -27,7 +27,30 @@ void InetRequest::CloseHandles() {
 
 void InetRequest::Cancel() {
   cancelled = true;
+  if (cancelEvent) ::SetEvent(cancelEvent.get());
   CloseHandles();
+}
+
+bool InetRequest::Pause(DWORD milliseconds) {
+  Touch();  // a pause is no silence of the server's
+  const DWORD wait = ::WaitForSingleObject(cancelEvent.get(), milliseconds);
+  if (wait == WAIT_FAILED) return Fail(L"WaitForSingleObject");
+  Touch();
+  return wait == WAIT_TIMEOUT && !cancelled;
+}
+
+void InetRequest::NoteTry(std::wstring line) {
+  ::AcquireSRWLockExclusive(&triesLock);
+  tries.push_back(std::move(line));
+  ::ReleaseSRWLockExclusive(&triesLock);
+}
+
+std::vector<std::wstring> InetRequest::TakeTries() {
+  ::AcquireSRWLockExclusive(&triesLock);
+  std::vector<std::wstring> taken = std::move(tries);
+  tries.clear();
+  ::ReleaseSRWLockExclusive(&triesLock);
+  return taken;
 }
 
 bool InetRequest::Fail(const wchar_t* call) {

@@ -33,6 +33,12 @@ WinInetTransfer::WinInetTransfer(std::wstring agent) : agent_(std::move(agent)),
   (void)WinInet();  // loaded here, on the GUI thread, where a failure can be reported
 }
 
+void WinInetTransfer::TellTries(InetRequest& request) {
+  for (const std::wstring& line : request.TakeTries()) {
+    if (Retried) Retried(line);
+  }
+}
+
 void WinInetTransfer::NoteOnce(const InetRequest& request) {
   if (request.note.empty() || noted_) return;
   noted_ = true;
@@ -66,6 +72,8 @@ std::shared_ptr<InetRequest> WinInetTransfer::Start(const std::wstring& url, con
   request->started = ::GetTickCount64();
   request->done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   Check(request->done, ErrorNumber::InternalError, L"CreateEventW");
+  request->cancelEvent.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  Check(request->cancelEvent, ErrorNumber::InternalError, L"CreateEventW");
   worker = StartWorker(request);
   return request;
 }
@@ -177,6 +185,7 @@ TransferFacts WinInetTransfer::LastTransfer() const { return last_; }
 
 void WinInetTransfer::OnState(std::uint32_t generation, std::int16_t state) {
   if (generation != generation_ || !current_) return;
+  TellTries(*current_);
   if (state == icResponseCompleted || state == icError) {
     const std::shared_ptr<InetRequest> finished = std::move(current_);
     Abandon();
@@ -204,6 +213,7 @@ void WinInetTransfer::OnWatchdog() {
   const Overdue overdue = CheckOverdue(::GetTickCount64(), current_->started, current_->lastActivity, kTimeoutMs, false);
   if (overdue == Overdue::No) return;
   if (current_->ended.exchange(true)) return;  // the worker's own end is already queued
+  TellTries(*current_);
   last_ = current_->Facts(OverdueText(overdue));
   Abandon();
   if (StateChanged) StateChanged(icError);
