@@ -79,14 +79,4 @@ TEST(JudgeAnswer, WhatEachAnswerToATryMeans) {
   }
 }
 
-TEST(RetryLog, EachTrySaysFromWhereAndWhy) {
-  EXPECT_EQ(RetryText(L"http://h/a.txt", 1, 1500, L"\"e\"", 1000, L"body shorter than its Content-Length"),
-            L"http://h/a.txt: try 2 of 4 in 1000 ms, from byte 1500 (If-Range \"e\"), after: body shorter than its "
-            L"Content-Length");
-  EXPECT_EQ(RetryText(L"u", 3, 0, L"", 4000, L"HTTP status 503"),
-            L"u: try 4 of 4 in 4000 ms, from the start, after: HTTP status 503");
-  EXPECT_EQ(AnswerText(L"u", 2, 206, L"bytes 1500-4999/5000", TryAnswer::Append),
-            L"u: try 3 answered HTTP 206 (Content-Range bytes 1500-4999/5000): the rest of the body, appended");
-}
-
 }  // namespace norq::test
