@@ -67,6 +67,9 @@ def test_a_broken_body_is_continued_where_it_stopped(machine, scripted, tmp_path
     percentages = [int(p) for p in re.findall(r'set_window_text L"(\d+)%"', trace)]
     widths = [int(w) for w in re.findall(r"NtUserSetWindowPos hwnd \S+ after \(nil\), 0,0 \((\d+)x13\)", trace)]
     assert percentages == sorted(percentages) and widths == sorted(widths), (percentages, widths)
+    # Each try shows its connection's states, then "正在下载...comcat.dll" again.
+    downloading = re.findall(r'set_window_text L"([^"]*)\.\.\.comcat\.dll"', trace)
+    assert len(downloading) == len(resumed) + 1, downloading
     assert percentages[-1] == 100 if completes else percentages[-1] >= 100 * resumed[-1] - 1, percentages
 
 
