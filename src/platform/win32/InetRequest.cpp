@@ -2,6 +2,8 @@
 
 namespace norq::win32 {
 
+std::wstring SilenceText() { return L"no data within " + std::to_wstring(SilenceLimitMs(kTimeoutMs)) + L" ms"; }
+
 void InetRequest::Post(UINT message, LPARAM value) const {
   if (!cancelled) ::PostMessageW(window, message, generation, value);
 }
@@ -28,6 +30,12 @@ void InetRequest::CloseHandles() {
 void InetRequest::Cancel() {
   cancelled = true;
   if (cancelEvent) ::SetEvent(cancelEvent.get());
+  CloseHandles();
+}
+
+void InetRequest::EndTry() {
+  stalled = true;
+  Touch();  // the worker's answer to it is awaited from now
   CloseHandles();
 }
 

@@ -39,6 +39,9 @@ struct InternetHandleTraits {
 };
 using UniqueInternet = Unique<InternetHandleTraits>;
 
+// Why a request, or a try of one, that heard nothing for too long was ended.
+std::wstring SilenceText();
+
 struct InetRequest {
   // Fixed before the worker starts.
   HWND window = nullptr;
@@ -64,6 +67,7 @@ struct InetRequest {
   std::atomic<std::uint64_t> declared{0};
   std::atomic<std::uint32_t> status{0};
   std::atomic<bool> progressPending{false};
+  std::atomic<bool> stalled{false};  // the GUI thread ended a try that heard nothing
 
   // The support log's lines of the tries after the first, until the GUI thread takes them.
   SRWLOCK triesLock = SRWLOCK_INIT;
@@ -94,6 +98,9 @@ struct InetRequest {
   bool Keep(UniqueInternet& slot, UniqueInternet handle);
   void CloseHandles();
   void Cancel();
+  // Ends a download's silent try from the GUI thread: the worker's blocked
+  // call fails, and the worker tries again if it may.
+  void EndTry();
   // Waits between tries; false when the request was cancelled meanwhile.
   bool Pause(DWORD milliseconds);
   void NoteTry(std::wstring line);

@@ -218,6 +218,7 @@ bool Download(InetRequest& r, const URL_COMPONENTSW& parts) {
     }
     const TryEnd end = TryBody(r, parts, body, resume, from, retry);
     if (end == TryEnd::Done) return FinishLanding(r, body);
+    if (r.stalled.exchange(false)) r.failure = SilenceText();  // the watchdog ended the try
     if (end == TryEnd::Final || r.cancelled || !TryAgain(resume.begun, retry)) return false;
   }
 }

@@ -24,7 +24,7 @@ constexpr DWORD kJoinMs = 500;
 
 std::wstring OverdueText(Overdue overdue) {
   if (overdue == Overdue::PastDeadline) return L"no whole reply within the overall deadline";
-  return L"no data within " + std::to_wstring(SilenceLimitMs(kTimeoutMs)) + L" ms";
+  return SilenceText();
 }
 
 }  // namespace
@@ -212,6 +212,13 @@ void WinInetTransfer::OnWatchdog() {
   if (!current_) return;
   const Overdue overdue = CheckOverdue(::GetTickCount64(), current_->started, current_->lastActivity, kTimeoutMs, false);
   if (overdue == Overdue::No) return;
+  // A download's silent try is ended, and its worker tries again if it may;
+  // a worker that stays silent even then is let go of.
+  if (overdue == Overdue::Silent && current_->download && current_->lastActivity != endedTryAt_) {
+    current_->EndTry();
+    endedTryAt_ = current_->lastActivity;
+    return;
+  }
   if (current_->ended.exchange(true)) return;  // the worker's own end is already queued
   TellTries(*current_);
   last_ = current_->Facts(OverdueText(overdue));

@@ -74,6 +74,7 @@ class WinInetTransfer final : public Inet, private TransferWindow::Listener {
   std::shared_ptr<InetRequest> current_;
   BodyCheck expected_;  // for the next Execute
   UniqueHandle worker_;
+  ULONGLONG endedTryAt_ = 0;  // the current request's activity when the watchdog last ended a try
 
   // The completed response: its headers, and the landed body that GetChunk
   // reads and ReplaceTarget puts in place of its target.
