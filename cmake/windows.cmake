@@ -47,6 +47,7 @@ target_link_libraries(norq_win32 PUBLIC norq_core)
 # The support log's folder: its security (advapi32, a known DLL).
 target_link_libraries(norq_win32 PRIVATE advapi32)
 target_compile_definitions(norq_win32 PRIVATE NORQ_NET_TIMEOUT_MS=${NORQ_NET_TIMEOUT_MS}
+  NORQ_RETRY_PAUSE_MS=${NORQ_RETRY_PAUSE_MS}
   NORQ_TEST_SETUP_HOLD_MS=${NORQ_TEST_SETUP_HOLD_MS})
 
 set_source_files_properties(res/norq_installer.rc PROPERTIES

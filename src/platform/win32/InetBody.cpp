@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "platform/TransferRules.h"
-#include "platform/win32/Cng.h"
 #include "platform/win32/WriteAll.h"
 
 namespace norq::win32 {
@@ -15,39 +14,56 @@ constexpr wchar_t kShortBody[] = L"body shorter than its Content-Length";
 
 }  // namespace
 
-bool Land(InetRequest& r, HINTERNET request) {
+bool StartOver(InetRequest& r, LandedBody& body) {
+  LARGE_INTEGER start{};
+  if (!::SetFilePointerEx(r.landed.get(), start, nullptr, FILE_BEGIN) || !::SetEndOfFile(r.landed.get())) {
+    return r.Fail(L"SetEndOfFile (landed body)");
+  }
+  if (r.check.pinned && !body.hash.Start()) return r.Fail(L"BCryptCreateHash");
+  body.head.clear();
+  body.total = 0;
+  return true;
+}
+
+TryEnd Land(InetRequest& r, HINTERNET request, LandedBody& body) {
   const HANDLE file = r.landed.get();
   const std::uint64_t limit = r.check.pinned ? r.check.pinned->size : kNoBodyLimit;
   const auto tooLong = [&r, limit] {
     r.failure = L"body longer than its signed " + std::to_wstring(limit) + L" bytes";
-    return false;
+    return TryEnd::Final;
+  };
+  const auto broken = [&r](const wchar_t* call) {
+    r.Fail(call);
+    return r.cancelled ? TryEnd::Final : TryEnd::FailedTry;
+  };
+  const auto final = [&r](const wchar_t* call) {
+    r.Fail(call);
+    return TryEnd::Final;
   };
   // A length beyond the signed size is refused before a byte is read.
   if (BeyondLimit(r.declared, limit)) return tooLong();
-  // Hashed as it arrives: the body is checked before anyone sees it.
-  Sha256 hash;
-  if (r.check.pinned && !hash.Start()) return r.Fail(L"BCryptCreateHash");
-  std::string head;
+  std::string& head = body.head;
+  std::uint64_t& total = body.total;
   std::vector<std::uint8_t> buffer(ReadSizer::kLargest);
-  std::uint64_t total = 0;
   ReadSizer sizer;
   for (;;) {
     DWORD available = 0;
-    if (!WinInet().InternetQueryDataAvailable(request, &available, 0, 0)) return r.Fail(L"InternetQueryDataAvailable");
-    if (r.cancelled) return false;
+    if (!WinInet().InternetQueryDataAvailable(request, &available, 0, 0)) return broken(L"InternetQueryDataAvailable");
+    if (r.cancelled) return TryEnd::Final;
     const DWORD wanted = BoundedRead(sizer.Next(available), total, limit);
     const ULONGLONG before = ::GetTickCount64();
     DWORD got = 0;
-    if (!WinInet().InternetReadFile(request, buffer.data(), wanted, &got)) return r.Fail(L"InternetReadFile");
-    if (r.cancelled) return false;
+    if (!WinInet().InternetReadFile(request, buffer.data(), wanted, &got)) return broken(L"InternetReadFile");
+    if (r.cancelled) return TryEnd::Final;
     sizer.After(wanted, got, ::GetTickCount64() - before);
     if (got == 0) break;
     if (BeyondLimit(total + got, limit)) {
       r.received = total + got;
       return tooLong();
     }
-    if (!WriteAll(file, buffer.data(), got)) return r.Fail(L"WriteFile (landed body)");
-    if (r.check.pinned && !hash.Add(buffer.data(), got)) return r.Fail(L"BCryptHashData");
+    if (!WriteAll(file, buffer.data(), got)) return final(L"WriteFile (landed body)");
+    // Hashed as it arrives: the body is checked before anyone sees it.
+    if (r.check.pinned && !body.hash.Add(buffer.data(), got)) return final(L"BCryptHashData");
     if (head.size() < 2) head.append(reinterpret_cast<const char*>(buffer.data()), std::min<DWORD>(got, 2));
     total += got;
     r.received = total;
@@ -56,13 +72,19 @@ bool Land(InetRequest& r, HINTERNET request) {
     // it gets to it, so a fast body cannot fill the queue.
     if (!r.progressPending.exchange(true)) r.Post(kProgressMessage, 0);
   }
+  // A connection that closed early: the usual way a broken body ends.
   if (EndedShort(total, r.declared)) {
     r.failure = kShortBody;
-    return false;
+    return TryEnd::FailedTry;
   }
+  return TryEnd::Done;
+}
+
+bool FinishLanding(InetRequest& r, LandedBody& body) {
+  const HANDLE file = r.landed.get();
   Sha256Digest digest{};
-  if (r.check.pinned && !hash.Finish(digest)) return r.Fail(L"BCryptFinishHash");
-  if (!BodyPasses(r.check, total, head, r.check.pinned ? &digest : nullptr)) {
+  if (r.check.pinned && !body.hash.Finish(digest)) return r.Fail(L"BCryptFinishHash");
+  if (!BodyPasses(r.check, body.total, body.head, r.check.pinned ? &digest : nullptr)) {
     r.failure = L"body refused: empty, not a program, or not as the signed index lists it";
     return false;
   }

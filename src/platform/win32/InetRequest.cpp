@@ -2,6 +2,8 @@
 
 namespace norq::win32 {
 
+std::wstring SilenceText() { return L"no data within " + std::to_wstring(SilenceLimitMs(kTimeoutMs)) + L" ms"; }
+
 void InetRequest::Post(UINT message, LPARAM value) const {
   if (!cancelled) ::PostMessageW(window, message, generation, value);
 }
@@ -27,7 +29,36 @@ void InetRequest::CloseHandles() {
 
 void InetRequest::Cancel() {
   cancelled = true;
+  if (cancelEvent) ::SetEvent(cancelEvent.get());
   CloseHandles();
+}
+
+void InetRequest::EndTry() {
+  stalled = true;
+  Touch();  // the worker's answer to it is awaited from now
+  CloseHandles();
+}
+
+bool InetRequest::Pause(DWORD milliseconds) {
+  Touch();  // a pause is no silence of the server's
+  const DWORD wait = ::WaitForSingleObject(cancelEvent.get(), milliseconds);
+  if (wait == WAIT_FAILED) return Fail(L"WaitForSingleObject");
+  Touch();
+  return wait == WAIT_TIMEOUT && !cancelled;
+}
+
+void InetRequest::NoteTry(std::wstring line) {
+  ::AcquireSRWLockExclusive(&triesLock);
+  tries.push_back(std::move(line));
+  ::ReleaseSRWLockExclusive(&triesLock);
+}
+
+std::vector<std::wstring> InetRequest::TakeTries() {
+  ::AcquireSRWLockExclusive(&triesLock);
+  std::vector<std::wstring> taken = std::move(tries);
+  tries.clear();
+  ::ReleaseSRWLockExclusive(&triesLock);
+  return taken;
 }
 
 bool InetRequest::Fail(const wchar_t* call) {

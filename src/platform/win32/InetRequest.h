@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/Http.h"
 #include "platform/Inet.h"
@@ -18,10 +19,14 @@
 #ifndef NORQ_NET_TIMEOUT_MS
 #error "The build defines NORQ_NET_TIMEOUT_MS, the bound on each network step"
 #endif
+#ifndef NORQ_RETRY_PAUSE_MS
+#error "The build defines NORQ_RETRY_PAUSE_MS, the first pause before a broken body is tried again"
+#endif
 
 namespace norq::win32 {
 
 constexpr DWORD kTimeoutMs = NORQ_NET_TIMEOUT_MS;
+constexpr DWORD kRetryPauseMs = NORQ_RETRY_PAUSE_MS;
 // Posted by the worker to the transfer's window: the request's generation in
 // WPARAM, and the state (kStateMessage) or nothing (kProgressMessage) in LPARAM.
 constexpr UINT kStateMessage = WM_APP + 1;
@@ -33,6 +38,9 @@ struct InternetHandleTraits {
   static void Close(Type h) noexcept { WinInet().InternetCloseHandle(h); }
 };
 using UniqueInternet = Unique<InternetHandleTraits>;
+
+// Why a request, or a try of one, that heard nothing for too long was ended.
+std::wstring SilenceText();
 
 struct InetRequest {
   // Fixed before the worker starts.
@@ -48,6 +56,7 @@ struct InetRequest {
   // The worker's while it runs; closed by the worker when the request fails.
   UniqueFile landed;
   UniqueHandle done;        // set once the outcome below is complete
+  UniqueHandle cancelEvent; // set by Cancel: ends a pause between tries at once
   ULONGLONG started = 0;
 
   std::atomic<DWORD> workerThread{0};
@@ -58,6 +67,11 @@ struct InetRequest {
   std::atomic<std::uint64_t> declared{0};
   std::atomic<std::uint32_t> status{0};
   std::atomic<bool> progressPending{false};
+  std::atomic<bool> stalled{false};  // the GUI thread ended a try that heard nothing
+
+  // The support log's lines of the tries after the first, until the GUI thread takes them.
+  SRWLOCK triesLock = SRWLOCK_INIT;
+  std::vector<std::wstring> tries;
 
   // The worker's own: which states it posts, and whether its reports are news.
   StateFilter posted;
@@ -84,6 +98,13 @@ struct InetRequest {
   bool Keep(UniqueInternet& slot, UniqueInternet handle);
   void CloseHandles();
   void Cancel();
+  // Ends a download's silent try from the GUI thread: the worker's blocked
+  // call fails, and the worker tries again if it may.
+  void EndTry();
+  // Waits between tries; false when the request was cancelled meanwhile.
+  bool Pause(DWORD milliseconds);
+  void NoteTry(std::wstring line);
+  std::vector<std::wstring> TakeTries();
   // Records the failed call with GetLastError(); false, for `return r.Fail(...)`.
   bool Fail(const wchar_t* call);
   // Read once the outcome is complete, or with a failure of the reader's own.

@@ -2,6 +2,7 @@
 
 #include "core/Win32Values.h"
 #include "platform/Http.h"
+#include "platform/ResumeRules.h"
 #include "platform/TransferRules.h"
 #include "platform/win32/InetBody.h"
 #include "platform/win32/WinError.h"
@@ -136,6 +137,92 @@ bool Open(InetRequest& r, const URL_COMPONENTSW& parts, HINTERNET& requestHandle
   return KeepLogonFromServer(r, requestHandle);
 }
 
+// Sends one request, with `headers` besides the usual ones, and reads its
+// status; the request's handle in `request`.
+TryEnd Ask(InetRequest& r, const URL_COMPONENTSW& parts, const std::wstring& headers, HINTERNET& request) {
+  const auto broken = [&r](const wchar_t* call) {
+    r.Fail(call);
+    return r.cancelled ? TryEnd::Final : TryEnd::FailedTry;
+  };
+  if (!Open(r, parts, request)) return r.cancelled ? TryEnd::Final : TryEnd::FailedTry;
+  if (!WinInet().HttpSendRequestW(request, headers.empty() ? nullptr : headers.c_str(),
+                                  static_cast<DWORD>(headers.size()), nullptr, 0)) {
+    return broken(L"HttpSendRequestW");
+  }
+  if (r.cancelled) return TryEnd::Final;
+  if (parts.nScheme == INTERNET_SCHEME_HTTPS && !StillSecure(request)) {
+    r.failure = L"redirected from https to another scheme";
+    return TryEnd::Final;
+  }
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  if (!WinInet().HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
+    return broken(L"HttpQueryInfoW");
+  }
+  r.status = status;
+  return TryEnd::Done;
+}
+
+// What the tries of one download carry from one to the next.
+struct Resume {
+  bool begun = false;          // an answer started the body
+  std::wstring validator;      // that answer's, for If-Range
+  std::uint64_t fullLength = 0;
+};
+
+// One try of a download, asking from byte `from` of the body (0: all of it).
+TryEnd TryBody(InetRequest& r, const URL_COMPONENTSW& parts, LandedBody& body, Resume& resume, std::uint64_t from,
+               int retry) {
+  r.posted = StateFilter();  // each connection shows its own steps
+  HINTERNET request = nullptr;
+  const TryEnd asked = Ask(r, parts, RangeRequestHeaders(from, resume.validator), request);
+  if (asked != TryEnd::Done) return asked;
+  Headers headers = ResponseHeaders(request);
+  const std::wstring contentRange = FindHeader(headers, L"Content-Range");
+  const TryAnswer answer = JudgeAnswer(r.status, contentRange, from, resume.fullLength);
+  if (retry > 0) r.NoteTry(AnswerText(r.url, retry, r.status, contentRange, answer));
+  // The answer that starts the body gives its length and headers; a part keeps them.
+  if (!resume.begun || answer == TryAnswer::StartOver) {
+    r.declared = static_cast<std::uint64_t>(ParseContentLength(FindHeader(headers, L"Content-Length")));
+    r.headers = std::move(headers);
+  }
+  switch (answer) {
+    case TryAnswer::Final:
+    case TryAnswer::FailedTry:
+      r.failure = L"HTTP status " + std::to_wstring(r.status);
+      if (r.status == 206) r.failure += L" with Content-Range \"" + contentRange + L"\", not the part asked for";
+      return answer == TryAnswer::Final ? TryEnd::Final : TryEnd::FailedTry;
+    case TryAnswer::StartOver:
+      if (!StartOver(r, body)) return TryEnd::Final;
+      r.received = 0;
+      resume = {true, RangeValidator(r.headers), r.declared};
+      break;
+    case TryAnswer::Append:
+      break;
+  }
+  return Land(r, request, body);
+}
+
+// A download's body, tried again from where it broke off while tries remain.
+bool Download(InetRequest& r, const URL_COMPONENTSW& parts) {
+  LandedBody body;  // its hash starts with the answer that starts the body
+  Resume resume;
+  for (int retry = 0;; ++retry) {
+    std::uint64_t from = 0;
+    if (retry > 0) {
+      from = ResumeFrom(body.total, resume.validator, r.check.pinned.has_value());
+      const DWORD pause = RetryPauseMs(retry, kRetryPauseMs);
+      r.NoteTry(RetryText(r.url, retry, from, resume.validator, pause, r.failure));
+      r.CloseHandles();  // the broken connection goes; the next try makes its own
+      if (!r.Pause(pause)) return false;
+    }
+    const TryEnd end = TryBody(r, parts, body, resume, from, retry);
+    if (end == TryEnd::Done) return FinishLanding(r, body);
+    if (r.stalled.exchange(false)) r.failure = SilenceText();  // the watchdog ended the try
+    if (end == TryEnd::Final || r.cancelled || !TryAgain(resume.begun, retry)) return false;
+  }
+}
+
 bool Transfer(InetRequest& r) {
   URL_COMPONENTSW parts{};
   parts.dwStructSize = sizeof parts;
@@ -151,27 +238,17 @@ bool Transfer(InetRequest& r) {
     r.failure = L"not an http address";
     return false;
   }
+  if (r.download) return Download(r, parts);
+  // A pointer page is asked once: the other page is its second try.
   HINTERNET request = nullptr;
-  if (!Open(r, parts, request)) return false;
-  if (!WinInet().HttpSendRequestW(request, nullptr, 0, nullptr, 0)) return r.Fail(L"HttpSendRequestW");
-  if (r.cancelled) return false;
-  if (parts.nScheme == INTERNET_SCHEME_HTTPS && !StillSecure(request)) {
-    r.failure = L"redirected from https to another scheme";
-    return false;
-  }
-  DWORD status = 0;
-  DWORD size = sizeof status;
-  if (!WinInet().HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
-    return r.Fail(L"HttpQueryInfoW");
-  }
-  r.status = status;
+  if (Ask(r, parts, {}, request) != TryEnd::Done) return false;
   r.headers = ResponseHeaders(request);
   r.declared = static_cast<std::uint64_t>(ParseContentLength(FindHeader(r.headers, L"Content-Length")));
-  if (!StatusSucceeds(status)) {
-    r.failure = L"HTTP status " + std::to_wstring(status);
+  if (!StatusSucceeds(r.status)) {
+    r.failure = L"HTTP status " + std::to_wstring(r.status);
     return false;
   }
-  return r.download ? Land(r, request) : ReadText(r, request);
+  return ReadText(r, request);
 }
 
 DWORD WINAPI Work(void* parameter) {

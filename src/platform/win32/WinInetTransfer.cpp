@@ -24,13 +24,19 @@ constexpr DWORD kJoinMs = 500;
 
 std::wstring OverdueText(Overdue overdue) {
   if (overdue == Overdue::PastDeadline) return L"no whole reply within the overall deadline";
-  return L"no data within " + std::to_wstring(SilenceLimitMs(kTimeoutMs)) + L" ms";
+  return SilenceText();
 }
 
 }  // namespace
 
 WinInetTransfer::WinInetTransfer(std::wstring agent) : agent_(std::move(agent)), window_(*this) {
   (void)WinInet();  // loaded here, on the GUI thread, where a failure can be reported
+}
+
+void WinInetTransfer::TellTries(InetRequest& request) {
+  for (const std::wstring& line : request.TakeTries()) {
+    if (Retried) Retried(line);
+  }
 }
 
 void WinInetTransfer::NoteOnce(const InetRequest& request) {
@@ -66,6 +72,8 @@ std::shared_ptr<InetRequest> WinInetTransfer::Start(const std::wstring& url, con
   request->started = ::GetTickCount64();
   request->done.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   Check(request->done, ErrorNumber::InternalError, L"CreateEventW");
+  request->cancelEvent.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  Check(request->cancelEvent, ErrorNumber::InternalError, L"CreateEventW");
   worker = StartWorker(request);
   return request;
 }
@@ -177,6 +185,7 @@ TransferFacts WinInetTransfer::LastTransfer() const { return last_; }
 
 void WinInetTransfer::OnState(std::uint32_t generation, std::int16_t state) {
   if (generation != generation_ || !current_) return;
+  TellTries(*current_);
   if (state == icResponseCompleted || state == icError) {
     const std::shared_ptr<InetRequest> finished = std::move(current_);
     Abandon();
@@ -203,7 +212,15 @@ void WinInetTransfer::OnWatchdog() {
   if (!current_) return;
   const Overdue overdue = CheckOverdue(::GetTickCount64(), current_->started, current_->lastActivity, kTimeoutMs, false);
   if (overdue == Overdue::No) return;
+  // A download's silent try is ended, and its worker tries again if it may;
+  // a worker that stays silent even then is let go of.
+  if (overdue == Overdue::Silent && current_->download && current_->lastActivity != endedTryAt_) {
+    current_->EndTry();
+    endedTryAt_ = current_->lastActivity;
+    return;
+  }
   if (current_->ended.exchange(true)) return;  // the worker's own end is already queued
+  TellTries(*current_);
   last_ = current_->Facts(OverdueText(overdue));
   Abandon();
   if (StateChanged) StateChanged(icError);

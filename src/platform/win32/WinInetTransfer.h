@@ -47,6 +47,8 @@ class WinInetTransfer final : public Inet, private TransferWindow::Listener {
   // Told, once per transfer, what support should know that is no failure:
   // that this WinINet cannot keep the user's logon from servers.
   std::function<void(const std::wstring& note)> Noted;
+  // Told of each further try of a broken body, and of what its answer meant.
+  std::function<void(const std::wstring& line)> Retried;
 
  private:
   void OnState(std::uint32_t generation, std::int16_t state) override;
@@ -61,6 +63,8 @@ class WinInetTransfer final : public Inet, private TransferWindow::Listener {
   // still posts is dropped.
   void Abandon();
   void DropResponse();
+  // Passes the lines of the request's further tries to Retried.
+  void TellTries(InetRequest& request);
   // Passes the note of a request whose outcome is complete to Noted, once.
   void NoteOnce(const InetRequest& request);
 
@@ -70,6 +74,7 @@ class WinInetTransfer final : public Inet, private TransferWindow::Listener {
   std::shared_ptr<InetRequest> current_;
   BodyCheck expected_;  // for the next Execute
   UniqueHandle worker_;
+  ULONGLONG endedTryAt_ = 0;  // the current request's activity when the watchdog last ended a try
 
   // The completed response: its headers, and the landed body that GetChunk
   // reads and ReplaceTarget puts in place of its target.

@@ -35,6 +35,7 @@ MainWindow::MainWindow(HINSTANCE instance, WinSystem& system)
     RunEvent(system_, [&] { installer_.OnBytesReceived(received, declared); });
   };
   transfer_.Noted = pointerFetch_.Noted = [this](const std::wstring& note) { system_.Log(note); };
+  transfer_.Retried = [this](const std::wstring& line) { system_.Log(L"download " + line); };
 }
 
 // Its handlers reach the installer and the controls, which go before the base
