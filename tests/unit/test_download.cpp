@@ -47,7 +47,7 @@ class Download : public WindowTest {
 // The steps come in pairs, one under way ("在", as in "正在") and then done ("成功"):
 // a line swapped with its neighbour's tells the user the wrong one.
 TEST_F(Download, EachStateOfARequestShowsItsOwnLineAndAFailureIsLogged) {
-  transfer.facts = {404, 9, 9, 1250, L"HTTP status 404"};
+  transfer.facts = {404, 9, 9, 1250, L"", FailureCause::Status};
   std::set<std::wstring> lines;
   for (std::int16_t state = -1; state <= 13; ++state) {
     if (state == icResponseCompleted) continue;  // the completion has tests of its own

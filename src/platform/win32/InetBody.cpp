@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/FailureCategory.h"
+#include "platform/Http.h"
 #include "platform/TransferRules.h"
 #include "platform/win32/Cng.h"
 #include "platform/win32/WriteAll.h"
@@ -11,23 +13,40 @@ namespace norq::win32 {
 
 namespace {
 
-constexpr wchar_t kShortBody[] = L"body shorter than its Content-Length";
+// Enough of a body's start to tell a program from a web page.
+constexpr std::size_t kHeadBytes = 64;
+
+// A refused body is named for what it is: a web page that stood in for a
+// component says "a portal's login" to support, whatever check caught it.
+bool RefuseBody(InetRequest& r, std::string_view head, std::wstring what) {
+  const bool page = LooksLikeWebPage(head, FindHeader(r.headers, L"Content-Type"));
+  return r.Refuse(page ? FailureCause::WebPage : FailureCause::Refused, std::move(what));
+}
+
+const wchar_t* VerdictText(BodyVerdict verdict) {
+  switch (verdict) {
+    case BodyVerdict::Empty: return L"empty";
+    case BodyVerdict::NotAProgram: return L"not a program";
+    case BodyVerdict::NotAsSigned: return L"not as the signed index lists it";
+    case BodyVerdict::Passes: break;
+  }
+  return L"";
+}
 
 }  // namespace
 
 bool Land(InetRequest& r, HINTERNET request) {
   const HANDLE file = r.landed.get();
   const std::uint64_t limit = r.check.pinned ? r.check.pinned->size : kNoBodyLimit;
-  const auto tooLong = [&r, limit] {
-    r.failure = L"body longer than its signed " + std::to_wstring(limit) + L" bytes";
-    return false;
+  std::string head;
+  const auto tooLong = [&r, &head, limit] {
+    return RefuseBody(r, head, L"longer than its signed " + std::to_wstring(limit) + L" bytes");
   };
   // A length beyond the signed size is refused before a byte is read.
   if (BeyondLimit(r.declared, limit)) return tooLong();
   // Hashed as it arrives: the body is checked before anyone sees it.
   Sha256 hash;
   if (r.check.pinned && !hash.Start()) return r.Fail(L"BCryptCreateHash");
-  std::string head;
   std::vector<std::uint8_t> buffer(ReadSizer::kLargest);
   std::uint64_t total = 0;
   ReadSizer sizer;
@@ -42,13 +61,15 @@ bool Land(InetRequest& r, HINTERNET request) {
     if (r.cancelled) return false;
     sizer.After(wanted, got, ::GetTickCount64() - before);
     if (got == 0) break;
+    if (head.size() < kHeadBytes) {
+      head.append(reinterpret_cast<const char*>(buffer.data()), std::min<std::size_t>(got, kHeadBytes - head.size()));
+    }
     if (BeyondLimit(total + got, limit)) {
       r.received = total + got;
       return tooLong();
     }
     if (!WriteAll(file, buffer.data(), got)) return r.Fail(L"WriteFile (landed body)");
     if (r.check.pinned && !hash.Add(buffer.data(), got)) return r.Fail(L"BCryptHashData");
-    if (head.size() < 2) head.append(reinterpret_cast<const char*>(buffer.data()), std::min<DWORD>(got, 2));
     total += got;
     r.received = total;
     r.Touch();
@@ -56,16 +77,11 @@ bool Land(InetRequest& r, HINTERNET request) {
     // it gets to it, so a fast body cannot fill the queue.
     if (!r.progressPending.exchange(true)) r.Post(kProgressMessage, 0);
   }
-  if (EndedShort(total, r.declared)) {
-    r.failure = kShortBody;
-    return false;
-  }
+  if (EndedShort(total, r.declared)) return r.Refuse(FailureCause::ShortBody, {});
   Sha256Digest digest{};
   if (r.check.pinned && !hash.Finish(digest)) return r.Fail(L"BCryptFinishHash");
-  if (!BodyPasses(r.check, total, head, r.check.pinned ? &digest : nullptr)) {
-    r.failure = L"body refused: empty, not a program, or not as the signed index lists it";
-    return false;
-  }
+  const BodyVerdict verdict = JudgeBody(r.check, total, head, r.check.pinned ? &digest : nullptr);
+  if (verdict != BodyVerdict::Passes) return RefuseBody(r, head, VerdictText(verdict));
   // On the disk before it may become the target; here, where a long sync
   // keeps nobody waiting.
   if (!::FlushFileBuffers(file)) return r.Fail(L"FlushFileBuffers (landed body)");
@@ -85,10 +101,7 @@ bool ReadText(InetRequest& r, HINTERNET request) {
     text.append(buffer, got);
     r.received = text.size();
   }
-  if (EndedShort(text.size(), r.declared, r.textCap)) {
-    r.failure = kShortBody;
-    return false;
-  }
+  if (EndedShort(text.size(), r.declared, r.textCap)) return r.Refuse(FailureCause::ShortBody, {});
   r.text = std::move(text);
   return true;
 }

@@ -58,6 +58,7 @@ struct InetRequest {
   std::atomic<std::uint64_t> declared{0};
   std::atomic<std::uint32_t> status{0};
   std::atomic<bool> progressPending{false};
+  std::atomic<bool> connected{false};
 
   // The worker's own: which states it posts, and whether its reports are news.
   StateFilter posted;
@@ -71,7 +72,9 @@ struct InetRequest {
 
   // The outcome, complete before `ended` is claimed or `done` is set.
   bool succeeded = false;
-  std::wstring failure;
+  FailureCause cause = FailureCause::None;
+  std::wstring failure;  // what failed, beside the cause (TransferFacts::failure)
+  DWORD win32Code = 0;
   std::wstring note;  // what support should know that is no failure; usually empty
   Headers headers;
   std::string text;
@@ -86,8 +89,12 @@ struct InetRequest {
   void Cancel();
   // Records the failed call with GetLastError(); false, for `return r.Fail(...)`.
   bool Fail(const wchar_t* call);
-  // Read once the outcome is complete, or with a failure of the reader's own.
-  TransferFacts Facts(std::wstring why) const;
+  // Records a failure that is no failed call; false, like Fail.
+  bool Refuse(FailureCause why, std::wstring what);
+  // The outcome, read once it is complete.
+  TransferFacts Facts() const;
+  // The facts so far, with a failure of the reader's own.
+  TransferFacts Facts(FailureCause why, std::wstring what, DWORD code = 0) const;
 };
 
 }  // namespace norq::win32

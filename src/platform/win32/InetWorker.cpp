@@ -28,6 +28,7 @@ static_assert(StateOf(INTERNET_STATUS_HANDLE_CREATED) == icNone && StateOf(INTER
 void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID, DWORD) {
   auto* r = reinterpret_cast<InetRequest*>(context);
   r->Touch();
+  if (status == INTERNET_STATUS_CONNECTED_TO_SERVER) r->connected = true;
   // Closing from the GUI thread also reports here; only the worker posts.
   if (::GetCurrentThreadId() != r->workerThread) return;
   if (!r->download || r->quiet || r->ended) return;
@@ -77,6 +78,30 @@ static_assert(kErrorNotSupported == ERROR_NOT_SUPPORTED && kErrorInvalidParamete
               kErrorInternetInvalidOption == ERROR_INTERNET_INVALID_OPTION &&
               kErrorInternetBadOptionLength == ERROR_INTERNET_BAD_OPTION_LENGTH &&
               kErrorInternetIncorrectHandleType == ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
+
+// The codes FailureCategory sorts a failed call's Win32 code by.
+static_assert(kErrorInternetTimeout == ERROR_INTERNET_TIMEOUT &&
+              kErrorInternetNameNotResolved == ERROR_INTERNET_NAME_NOT_RESOLVED &&
+              kErrorInternetCannotConnect == ERROR_INTERNET_CANNOT_CONNECT &&
+              kErrorInternetConnectionAborted == ERROR_INTERNET_CONNECTION_ABORTED &&
+              kErrorInternetConnectionReset == ERROR_INTERNET_CONNECTION_RESET &&
+              kErrorInternetServerUnreachable == ERROR_INTERNET_SERVER_UNREACHABLE &&
+              kErrorInternetProxyServerUnreachable == ERROR_INTERNET_PROXY_SERVER_UNREACHABLE);
+static_assert(kErrorInternetSecCertDateInvalid == ERROR_INTERNET_SEC_CERT_DATE_INVALID &&
+              kErrorInternetSecCertCnInvalid == ERROR_INTERNET_SEC_CERT_CN_INVALID &&
+              kErrorInternetClientAuthCertNeeded == ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED &&
+              kErrorInternetInvalidCa == ERROR_INTERNET_INVALID_CA &&
+              kErrorInternetClientAuthNotSetup == ERROR_INTERNET_CLIENT_AUTH_NOT_SETUP &&
+              kErrorInternetSecCertErrors == ERROR_INTERNET_SEC_CERT_ERRORS &&
+              kErrorInternetSecCertNoRev == ERROR_INTERNET_SEC_CERT_NO_REV &&
+              kErrorInternetSecCertRevFailed == ERROR_INTERNET_SEC_CERT_REV_FAILED &&
+              kErrorInternetSecurityChannelError == ERROR_INTERNET_SECURITY_CHANNEL_ERROR &&
+              kErrorInternetSecInvalidCert == ERROR_INTERNET_SEC_INVALID_CERT &&
+              kErrorInternetSecCertRevoked == ERROR_INTERNET_SEC_CERT_REVOKED);
+static_assert(kWsaNetUnreachable == WSAENETUNREACH && kWsaConnectionAborted == WSAECONNABORTED &&
+              kWsaConnectionReset == WSAECONNRESET && kWsaTimedOut == WSAETIMEDOUT &&
+              kWsaConnectionRefused == WSAECONNREFUSED && kWsaHostUnreachable == WSAEHOSTUNREACH &&
+              kWsaHostNotFound == WSAHOST_NOT_FOUND && kWsaTryAgain == WSATRY_AGAIN && kWsaNoData == WSANO_DATA);
 
 // The user's Windows logon goes to no server, whose name the network gave
 // (see ServerAuthUnsupported in platform/TransferRules.h); a proxy of the
@@ -148,16 +173,14 @@ bool Transfer(InetRequest& r) {
     return r.Fail(L"InternetCrackUrlW");
   }
   if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
-    r.failure = L"not an http address";
-    return false;
+    return r.Refuse(FailureCause::Other, L"not an http address");
   }
   HINTERNET request = nullptr;
   if (!Open(r, parts, request)) return false;
   if (!WinInet().HttpSendRequestW(request, nullptr, 0, nullptr, 0)) return r.Fail(L"HttpSendRequestW");
   if (r.cancelled) return false;
   if (parts.nScheme == INTERNET_SCHEME_HTTPS && !StillSecure(request)) {
-    r.failure = L"redirected from https to another scheme";
-    return false;
+    return r.Refuse(FailureCause::Other, L"redirected from https to another scheme");
   }
   DWORD status = 0;
   DWORD size = sizeof status;
@@ -167,10 +190,7 @@ bool Transfer(InetRequest& r) {
   r.status = status;
   r.headers = ResponseHeaders(request);
   r.declared = static_cast<std::uint64_t>(ParseContentLength(FindHeader(r.headers, L"Content-Length")));
-  if (!StatusSucceeds(status)) {
-    r.failure = L"HTTP status " + std::to_wstring(status);
-    return false;
-  }
+  if (!StatusSucceeds(status)) return r.Refuse(FailureCause::Status, {});
   return r.download ? Land(r, request) : ReadText(r, request);
 }
 
@@ -183,9 +203,10 @@ DWORD WINAPI Work(void* parameter) {
   try {
     ok = Transfer(r);
   } catch (...) {  // nothing may leave a thread; a failure is a failed request
-    r.failure = L"unexpected failure";
+    r.Refuse(FailureCause::Other, L"unexpected failure");
   }
   r.succeeded = ok;
+  if (!ok && r.cause == FailureCause::None) r.Refuse(FailureCause::Other, L"cancelled");
   // A failed body goes now, on this thread: nobody else will read it, and
   // deleting a large one must not hold up the window.
   if (!ok) r.landed.reset();
