@@ -17,7 +17,8 @@ namespace {
 constexpr std::size_t kHeadBytes = 64;
 
 // A refused body is named for what it is: a web page that stood in for a
-// component says "a portal's login" to support, whatever check caught it.
+// component (the login of a hotel's or a station's network) is named so in
+// the log, whichever check caught it.
 bool RefuseBody(InetRequest& r, std::string_view head, std::wstring what) {
   const bool page = LooksLikeWebPage(head, FindHeader(r.headers, L"Content-Type"));
   return r.Refuse(page ? FailureCause::WebPage : FailureCause::Refused, std::move(what));
