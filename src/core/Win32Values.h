@@ -44,4 +44,35 @@ inline constexpr std::uint32_t kErrorInternetInvalidOption = 12009;
 inline constexpr std::uint32_t kErrorInternetBadOptionLength = 12010;
 inline constexpr std::uint32_t kErrorInternetIncorrectHandleType = 12018;
 
+// How a request's connection fails, for the support log's category of a
+// failure (platform/FailureCategory): WinINet's own codes, and the socket
+// codes Wine's WinINet passes on unchanged.
+inline constexpr std::uint32_t kErrorInternetTimeout = 12002;
+inline constexpr std::uint32_t kErrorInternetNameNotResolved = 12007;
+inline constexpr std::uint32_t kErrorInternetCannotConnect = 12029;
+inline constexpr std::uint32_t kErrorInternetConnectionAborted = 12030;
+inline constexpr std::uint32_t kErrorInternetConnectionReset = 12031;
+inline constexpr std::uint32_t kErrorInternetSecCertDateInvalid = 12037;
+inline constexpr std::uint32_t kErrorInternetSecCertCnInvalid = 12038;
+inline constexpr std::uint32_t kErrorInternetClientAuthCertNeeded = 12044;
+inline constexpr std::uint32_t kErrorInternetInvalidCa = 12045;
+inline constexpr std::uint32_t kErrorInternetClientAuthNotSetup = 12046;
+inline constexpr std::uint32_t kErrorInternetSecCertErrors = 12055;
+inline constexpr std::uint32_t kErrorInternetSecCertNoRev = 12056;
+inline constexpr std::uint32_t kErrorInternetSecCertRevFailed = 12057;
+inline constexpr std::uint32_t kErrorInternetSecurityChannelError = 12157;
+inline constexpr std::uint32_t kErrorInternetServerUnreachable = 12164;
+inline constexpr std::uint32_t kErrorInternetProxyServerUnreachable = 12165;
+inline constexpr std::uint32_t kErrorInternetSecInvalidCert = 12169;
+inline constexpr std::uint32_t kErrorInternetSecCertRevoked = 12170;
+inline constexpr std::uint32_t kWsaNetUnreachable = 10051;
+inline constexpr std::uint32_t kWsaConnectionAborted = 10053;
+inline constexpr std::uint32_t kWsaConnectionReset = 10054;
+inline constexpr std::uint32_t kWsaTimedOut = 10060;
+inline constexpr std::uint32_t kWsaConnectionRefused = 10061;
+inline constexpr std::uint32_t kWsaHostUnreachable = 10065;
+inline constexpr std::uint32_t kWsaHostNotFound = 11001;
+inline constexpr std::uint32_t kWsaTryAgain = 11002;
+inline constexpr std::uint32_t kWsaNoData = 11004;
+
 }  // namespace norq

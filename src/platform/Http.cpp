@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "core/Text.h"
+#include "platform/FailureCategory.h"
 
 namespace norq {
 
@@ -88,7 +89,13 @@ std::wstring TransferText(const std::wstring& url, const TransferFacts& facts) {
   text += facts.status ? L"HTTP " + std::to_wstring(facts.status) : std::wstring(L"no HTTP status");
   text += L", declared " + (facts.declared ? std::to_wstring(facts.declared) + L" bytes" : std::wstring(L"no length"));
   text += L", received " + std::to_wstring(facts.received) + L" bytes in " + Seconds(facts.milliseconds);
-  if (!facts.failure.empty()) text += L", failed: " + facts.failure;
+  if (facts.cause == FailureCause::None) return text;
+  return text + L", failed: " + FailureText(facts);
+}
+
+std::wstring FailureText(const TransferFacts& facts) {
+  std::wstring text = FailureCategory(facts);
+  if (!facts.failure.empty()) text += L": " + facts.failure;
   return text;
 }
 

@@ -46,7 +46,10 @@ Headers ParseHeaderBlock(const std::wstring& raw);
 std::int64_t ParseContentLength(const std::wstring& text);
 
 // A request's outcome in one line of the support log: the address, the status,
-// the declared and received lengths, how long it took and why it failed.
+// the declared and received lengths, how long it took, and for a failure its
+// category (FailureCategory) and what failed.
 std::wstring TransferText(const std::wstring& url, const TransferFacts& facts);
+// What went wrong: its kind with its code, then the failed call or the reason.
+std::wstring FailureText(const TransferFacts& facts);
 
 }  // namespace norq

@@ -29,13 +29,29 @@ enum InetState : std::int16_t {
   icResponseCompleted = 12,
 };
 
+// What ended a failed request, as far as the transfer could tell. The support
+// log turns it into a category (platform/FailureCategory.h).
+enum class FailureCause : std::uint8_t {
+  None,       // no failure: the request succeeded
+  Call,       // a system call failed with `win32Code`
+  Status,     // a reply other than 2xx: `status`
+  ShortBody,  // the body ended before its declared length
+  Silent,     // nothing heard for longer than the time-outs, or no whole reply by the deadline
+  WebPage,    // a body refused for a component that is a web page (a captive portal's login)
+  Refused,    // any other body refused: empty, not a program, not as signed, too long
+  Other,      // everything else: the program ending, a refused address or redirect, ...
+};
+
 // What the last request came to, for the support log.
 struct TransferFacts {
-  std::uint32_t status = 0;    // the HTTP status; 0 when none arrived
-  std::uint64_t declared = 0;  // the declared length; 0 when none
-  std::uint64_t received = 0;  // body bytes that arrived
+  std::uint32_t status = 0;     // the HTTP status; 0 when none arrived
+  std::uint64_t declared = 0;   // the declared length; 0 when none
+  std::uint64_t received = 0;   // body bytes that arrived
   std::uint32_t milliseconds = 0;
-  std::wstring failure;        // why it failed (the call and its Win32 code, ...); empty after a success
+  std::wstring failure;         // what failed: the call, or the reason in words; may be empty
+  FailureCause cause = FailureCause::None;  // None after a success
+  std::uint32_t win32Code = 0;  // the failed call's Win32 code (FailureCause::Call)
+  bool connected = false;       // a connection to the server (or the proxy) was made
 };
 
 class Inet {

@@ -23,13 +23,19 @@ BodyCheck CheckForName(const std::wstring& name, std::optional<IndexLine> pinned
   return check;
 }
 
-bool BodyPasses(const BodyCheck& check, std::uint64_t size, std::string_view head, const Sha256Digest* digest) {
-  if (size == 0) return false;
-  if (check.program && (head.size() < 2 || head[0] != 'M' || head[1] != 'Z')) return false;
+BodyVerdict JudgeBody(const BodyCheck& check, std::uint64_t size, std::string_view head, const Sha256Digest* digest) {
+  if (size == 0) return BodyVerdict::Empty;
+  if (check.program && (head.size() < 2 || head[0] != 'M' || head[1] != 'Z')) return BodyVerdict::NotAProgram;
   if (check.pinned) {
-    if (size != check.pinned->size || digest == nullptr || *digest != check.pinned->sha256) return false;
+    if (size != check.pinned->size || digest == nullptr || *digest != check.pinned->sha256) {
+      return BodyVerdict::NotAsSigned;
+    }
   }
-  return true;
+  return BodyVerdict::Passes;
+}
+
+bool BodyPasses(const BodyCheck& check, std::uint64_t size, std::string_view head, const Sha256Digest* digest) {
+  return JudgeBody(check, size, head, digest) == BodyVerdict::Passes;
 }
 
 }  // namespace norq

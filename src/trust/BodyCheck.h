@@ -23,9 +23,13 @@ struct BodyCheck {
 // The check for a local file name: ".dll", ".ocx" and ".exe" (any case) are programs.
 BodyCheck CheckForName(const std::wstring& name, std::optional<IndexLine> pinned);
 
-// Whether a complete body passes: `head` holds its first bytes (two suffice),
-// `digest` its SHA-256 (needed only when the check is pinned). Empty bodies
-// never pass: saved, they would count as present forever.
+enum class BodyVerdict { Passes, Empty, NotAProgram, NotAsSigned };
+
+// Whether a complete body passes, and if not, the first reason it fails:
+// `head` holds its first bytes (two suffice), `digest` its SHA-256 (needed
+// only when the check is pinned). Empty bodies never pass: saved, they would
+// count as present forever.
+BodyVerdict JudgeBody(const BodyCheck& check, std::uint64_t size, std::string_view head, const Sha256Digest* digest);
 bool BodyPasses(const BodyCheck& check, std::uint64_t size, std::string_view head, const Sha256Digest* digest);
 
 }  // namespace norq

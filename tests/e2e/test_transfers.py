@@ -10,8 +10,8 @@ import pytest
 
 from fixtures import (COMCAT, FAILED, INDEX_PATH, POINTED, SCRIPTED, SIGNATURE_PATH, registration, registrations, state,
                       temporaries)
-from harness import (KEYED_EXE, PERCENT_TEXT, PROGRESS_BAR, PROGRESS_PANEL, SERVER_PATHS, STATUS_LINE, TRANSFER_LINE,
-                     close_to, text_pixels, wait_until)
+from harness import (KEYED_EXE, PERCENT_TEXT, PROGRESS_BAR, PROGRESS_PANEL, SECONDARY_PORT, SERVER_PATHS, STATUS_LINE,
+                     TRANSFER_LINE, close_to, text_pixels, wait_until)
 from servers import publish
 
 NET_TIMEOUT_S = 4  # the test build's bound on every network step
@@ -36,13 +36,15 @@ def wait_failed(app, timeout: float = NET_TIMEOUT_S + 6) -> None:
 
 # Each failure's answer, how often it is asked (a body that broke off is tried three more times; without
 # a validator or a signed hash, from its start), what the support log says of it after the address, and
-# why (a pattern: a stall ends in WinINet's own time-out, Wine's socket code 10060, or in the watchdog's).
+# its category and why (a pattern: a stall ends in WinINet's own time-out, Wine's socket code 10060, or in
+# the watchdog's).
 @pytest.mark.parametrize("answer, tries, logged, reason", [
     ({"status": 404, "body": "not here"}, 1, "HTTP 404, declared 8 bytes, received 0 bytes in", "HTTP status 404"),
     ({"body_hex": body(5000).hex(), "truncate_after": 2000}, 4,
-     "HTTP 200, declared 5000 bytes, received 2000 bytes in", "body shorter than its Content-Length"),
+     "HTTP 200, declared 5000 bytes, received 2000 bytes in", "short body"),
     ({"body_hex": body(5000).hex(), "stall_after": 1000}, 4, "HTTP 200, declared 5000 bytes, received 1000 bytes in",
-     rf"Internet(QueryDataAvailable|ReadFile): Win32 code 10060|no data within {NET_TIMEOUT_S * 1000 + 500} ms"),
+     rf"stall \(Win32 code 10060\): Internet(QueryDataAvailable|ReadFile)"
+     rf"|stall: no data within {NET_TIMEOUT_S * 1000 + 500} ms"),
 ], ids=["404", "truncated", "stalled"])
 def test_a_failed_download_reports_and_the_walk_stands(machine, scripted, answer, tries, logged, reason):
     server = scripted(POINTED | {COMCAT: answer})
@@ -111,7 +113,7 @@ def test_live_progress_then_every_body_saved_exactly_with_or_without_a_length(ma
     assert registrations(app) == [registration(name) for name in bodies]
     assert not machine.prefix.component_path("MSINET.OCX").exists() and temporaries(machine) == []
     log = machine.prefix.support_log()
-    assert re.search(r"download failed: \S+/MSINET\.txt: HTTP 200, .* failed: body refused", log), log
+    assert re.search(r"download failed: \S+/MSINET\.txt: HTTP 200, .* failed: body refused: empty$", log, re.M), log
     # One climb: the save after the body arrived never set the bar or the percentage back. Wine's
     # trace+win holds every value the user was shown, not what a poll saw, up to the next download.
     trace = app.trace_path.read_text(encoding="utf-8", errors="replace").split("MCI32.OCX")[0]
@@ -239,5 +241,33 @@ def test_a_body_longer_than_signed_stops_at_its_signed_size_and_nothing_is_writt
     declared, received = ("no length", size + 1) if how else (f"{300 * 2**20} bytes", 0)
     failed = re.search(rf"\] download failed: {re.escape(SCRIPTED + COMCAT)}: HTTP 200, declared {declared}, "
                        rf"received (\d+) bytes in \d+\.\d+ s, failed: (.*)$", machine.prefix.support_log(), re.M)
-    assert failed and int(failed[1]) == received and failed[2] == f"body longer than its signed {size} bytes", \
-        machine.prefix.support_log()
+    assert failed and int(failed[1]) == received, machine.prefix.support_log()
+    assert failed[2] == f"body refused: longer than its signed {size} bytes"
+
+
+PORTAL_PAGE = "<!DOCTYPE html><html><body>Welcome to the hotel's Wi-Fi: please log in</body></html>"
+
+
+def test_the_log_names_a_name_that_does_not_resolve_and_a_login_page_for_a_component(machine, sources, scripted):
+    """The first pointer page names a host no resolver knows, so its index cannot be fetched; the
+    second names a server whose comcat.dll is a hotel's login page, served with 200 as portals do.
+    The window shows its one failure text; the log says which kind of failure each was."""
+    nowhere, second = "http://norq-nowhere.invalid", f"http://127.0.0.1:{SECONDARY_PORT}"
+    tree = machine.workdir / "tree"
+    publish(sources, second, tree)
+    scripted({"/quindle_www.html": {"body": nowhere}})
+    scripted({"/brisel_www.html": {"body": second}, INDEX_PATH: {"body_file": str(tree / INDEX_PATH[1:])},
+              SIGNATURE_PATH: {"body_file": str(tree / SIGNATURE_PATH[1:])},
+              COMCAT: {"body": PORTAL_PAGE, "headers": [("Content-Type", "text/html")]}}, SECONDARY_PORT)
+    app = machine.start(machine.place(exe=KEYED_EXE), "REFRESH")
+    wait_until(lambda: state(app) == FAILED, 30, "the failure text")
+    assert not machine.prefix.component_path("comcat.dll").exists() and temporaries(machine) == []
+    app.close()
+    assert app.wait_exit(10) == 0
+    log = machine.prefix.support_log()
+    assert re.search(rf"\] server {re.escape(nowhere)} not used: no index, {re.escape(nowhere + INDEX_PATH)}: "
+                     r"no HTTP status, declared no length, received 0 bytes in \d+\.\d+ s, "
+                     r"failed: name not resolved \(Win32 code 12007\): HttpSendRequestW$", log, re.M), log
+    assert re.search(rf"\] download failed: {re.escape(second + COMCAT)}: HTTP 200, declared {len(PORTAL_PAGE)} bytes, "
+                     rf"received {len(PORTAL_PAGE)} bytes in \d+\.\d+ s, "
+                     r"failed: a web page where a program was expected: not a program$", log, re.M), log

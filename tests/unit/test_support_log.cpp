@@ -15,7 +15,7 @@ TEST_F(SupportLog, AFailedRunTellsEachStepAndWhy) {
   pointers.facts = {200, 27, 27, 15, L""};
   sys.files[L"C:\\Windows\\system32\\comcat.dll"].bytes = "MZ";
   ASSERT_FALSE(Load());
-  transfer.facts = {404, 9, 9, 1250, L"HTTP status 404"};
+  transfer.facts = {404, 9, 9, 1250, L"", FailureCause::Status};
   window.OnTransferState(icError);
 
   const std::wstring mci = std::wstring(kServer) + L"/Soft/System/MCI32.txt";

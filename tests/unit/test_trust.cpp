@@ -196,20 +196,27 @@ TEST(BodyCheck, EmptyBodiesNonProgramsAndUnlistedBodiesFail) {
     std::uint64_t size;
     std::string_view head;
     const Sha256Digest* digest;
-    bool passes;
+    BodyVerdict verdict;
   } cases[] = {
-      {L"stdole2.tlb", false, 0, "", nullptr, false}, {L"comcat.dll", false, 0, "", nullptr, false},  // empty
-      {L"stdole2.tlb", false, 1, "<", nullptr, true},  {L"shdocvw.oca", false, 1, "<", nullptr, true},
-      {L"comcat.dll", false, 5, "<h", nullptr, false},  // an error page served with 200
-      {L"norq_setup.exe", false, 1, "M", nullptr, false}, {L"COMDLG32.OCX", false, 2, "MZ", nullptr, true},
-      {L"MCI32.OCX", false, 2, "ZM", nullptr, false},
-      {L"comcat.dll", true, 3, "MZ", &right, true},     {L"comcat.dll", true, 4, "MZ", &right, false},  // size
-      {L"comcat.dll", true, 3, "MZ", &wrong, false},     {L"comcat.dll", true, 3, "MZ", nullptr, false},
-      {L"stdole2.tlb", true, 3, "xx", &right, true},
+      {L"stdole2.tlb", false, 0, "", nullptr, BodyVerdict::Empty},
+      {L"comcat.dll", false, 0, "", nullptr, BodyVerdict::Empty},
+      {L"stdole2.tlb", false, 1, "<", nullptr, BodyVerdict::Passes},
+      {L"shdocvw.oca", false, 1, "<", nullptr, BodyVerdict::Passes},
+      {L"comcat.dll", false, 5, "<h", nullptr, BodyVerdict::NotAProgram},  // an error page served with 200
+      {L"norq_setup.exe", false, 1, "M", nullptr, BodyVerdict::NotAProgram},
+      {L"COMDLG32.OCX", false, 2, "MZ", nullptr, BodyVerdict::Passes},
+      {L"MCI32.OCX", false, 2, "ZM", nullptr, BodyVerdict::NotAProgram},
+      {L"comcat.dll", true, 3, "MZ", &right, BodyVerdict::Passes},
+      {L"comcat.dll", true, 4, "MZ", &right, BodyVerdict::NotAsSigned},  // size
+      {L"comcat.dll", true, 3, "MZ", &wrong, BodyVerdict::NotAsSigned},
+      {L"comcat.dll", true, 3, "MZ", nullptr, BodyVerdict::NotAsSigned},
+      {L"comcat.dll", true, 3, "<h", &right, BodyVerdict::NotAProgram},  // the first reason found
+      {L"stdole2.tlb", true, 3, "xx", &right, BodyVerdict::Passes},
   };
   for (const auto& c : cases) {
     const auto check = CheckForName(c.name, c.pinned ? std::optional(line) : std::nullopt);
-    EXPECT_EQ(BodyPasses(check, c.size, c.head, c.digest), c.passes) << c.size << " " << c.head;
+    EXPECT_EQ(JudgeBody(check, c.size, c.head, c.digest), c.verdict) << c.size << " " << c.head;
+    EXPECT_EQ(BodyPasses(check, c.size, c.head, c.digest), c.verdict == BodyVerdict::Passes);
   }
   EXPECT_TRUE(IsSecureAddress(L"HTTPS://a.test/"));
   EXPECT_FALSE(IsSecureAddress(L"http://a.test/"));

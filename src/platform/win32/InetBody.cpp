@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/FailureCategory.h"
+#include "platform/Http.h"
 #include "platform/TransferRules.h"
 #include "platform/win32/WriteAll.h"
 
@@ -10,7 +12,26 @@ namespace norq::win32 {
 
 namespace {
 
-constexpr wchar_t kShortBody[] = L"body shorter than its Content-Length";
+// Enough of a body's start to tell a program from a web page.
+constexpr std::size_t kHeadBytes = 64;
+
+// A refused body is named for what it is: a web page that stood in for a
+// component (the login of a hotel's or a station's network) is named so in
+// the log, whichever check caught it.
+bool RefuseBody(InetRequest& r, std::string_view head, std::wstring what) {
+  const bool page = LooksLikeWebPage(head, FindHeader(r.headers, L"Content-Type"));
+  return r.Refuse(page ? FailureCause::WebPage : FailureCause::Refused, std::move(what));
+}
+
+const wchar_t* VerdictText(BodyVerdict verdict) {
+  switch (verdict) {
+    case BodyVerdict::Empty: return L"empty";
+    case BodyVerdict::NotAProgram: return L"not a program";
+    case BodyVerdict::NotAsSigned: return L"not as the signed index lists it";
+    case BodyVerdict::Passes: break;
+  }
+  return L"";
+}
 
 }  // namespace
 
@@ -28,8 +49,9 @@ bool StartOver(InetRequest& r, LandedBody& body) {
 TryEnd Land(InetRequest& r, HINTERNET request, LandedBody& body) {
   const HANDLE file = r.landed.get();
   const std::uint64_t limit = r.check.pinned ? r.check.pinned->size : kNoBodyLimit;
-  const auto tooLong = [&r, limit] {
-    r.failure = L"body longer than its signed " + std::to_wstring(limit) + L" bytes";
+  std::string& head = body.head;
+  const auto tooLong = [&r, &head, limit] {
+    RefuseBody(r, head, L"longer than its signed " + std::to_wstring(limit) + L" bytes");
     return TryEnd::Final;
   };
   const auto broken = [&r](const wchar_t* call) {
@@ -42,7 +64,6 @@ TryEnd Land(InetRequest& r, HINTERNET request, LandedBody& body) {
   };
   // A length beyond the signed size is refused before a byte is read.
   if (BeyondLimit(r.declared, limit)) return tooLong();
-  std::string& head = body.head;
   std::uint64_t& total = body.total;
   std::vector<std::uint8_t> buffer(ReadSizer::kLargest);
   ReadSizer sizer;
@@ -57,6 +78,9 @@ TryEnd Land(InetRequest& r, HINTERNET request, LandedBody& body) {
     if (r.cancelled) return TryEnd::Final;
     sizer.After(wanted, got, ::GetTickCount64() - before);
     if (got == 0) break;
+    if (head.size() < kHeadBytes) {
+      head.append(reinterpret_cast<const char*>(buffer.data()), std::min<std::size_t>(got, kHeadBytes - head.size()));
+    }
     if (BeyondLimit(total + got, limit)) {
       r.received = total + got;
       return tooLong();
@@ -64,7 +88,6 @@ TryEnd Land(InetRequest& r, HINTERNET request, LandedBody& body) {
     if (!WriteAll(file, buffer.data(), got)) return final(L"WriteFile (landed body)");
     // Hashed as it arrives: the body is checked before anyone sees it.
     if (r.check.pinned && !body.hash.Add(buffer.data(), got)) return final(L"BCryptHashData");
-    if (head.size() < 2) head.append(reinterpret_cast<const char*>(buffer.data()), std::min<DWORD>(got, 2));
     total += got;
     r.received = total;
     r.Touch();
@@ -74,7 +97,7 @@ TryEnd Land(InetRequest& r, HINTERNET request, LandedBody& body) {
   }
   // A connection that closed early: the usual way a broken body ends.
   if (EndedShort(total, r.declared)) {
-    r.failure = kShortBody;
+    r.Refuse(FailureCause::ShortBody, {});
     return TryEnd::FailedTry;
   }
   return TryEnd::Done;
@@ -84,10 +107,8 @@ bool FinishLanding(InetRequest& r, LandedBody& body) {
   const HANDLE file = r.landed.get();
   Sha256Digest digest{};
   if (r.check.pinned && !body.hash.Finish(digest)) return r.Fail(L"BCryptFinishHash");
-  if (!BodyPasses(r.check, body.total, body.head, r.check.pinned ? &digest : nullptr)) {
-    r.failure = L"body refused: empty, not a program, or not as the signed index lists it";
-    return false;
-  }
+  const BodyVerdict verdict = JudgeBody(r.check, body.total, body.head, r.check.pinned ? &digest : nullptr);
+  if (verdict != BodyVerdict::Passes) return RefuseBody(r, body.head, VerdictText(verdict));
   // On the disk before it may become the target; here, where a long sync
   // keeps nobody waiting.
   if (!::FlushFileBuffers(file)) return r.Fail(L"FlushFileBuffers (landed body)");
@@ -107,10 +128,7 @@ bool ReadText(InetRequest& r, HINTERNET request) {
     text.append(buffer, got);
     r.received = text.size();
   }
-  if (EndedShort(text.size(), r.declared, r.textCap)) {
-    r.failure = kShortBody;
-    return false;
-  }
+  if (EndedShort(text.size(), r.declared, r.textCap)) return r.Refuse(FailureCause::ShortBody, {});
   r.text = std::move(text);
   return true;
 }

@@ -17,7 +17,7 @@ enum class TryEnd { Done, FailedTry, Final };
 // far, hashed over all of it.
 struct LandedBody {
   Sha256 hash;
-  std::string head;  // its first two bytes
+  std::string head;  // its first bytes, enough to tell a program from a web page
   std::uint64_t total = 0;
 };
 

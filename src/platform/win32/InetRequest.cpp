@@ -62,13 +62,23 @@ std::vector<std::wstring> InetRequest::TakeTries() {
 }
 
 bool InetRequest::Fail(const wchar_t* call) {
-  const DWORD error = ::GetLastError();
-  failure = std::wstring(call) + L": Win32 code " + std::to_wstring(error);
+  win32Code = ::GetLastError();
+  cause = FailureCause::Call;
+  failure = call;
   return false;
 }
 
-TransferFacts InetRequest::Facts(std::wstring why) const {
-  return {status, declared, received, static_cast<std::uint32_t>(::GetTickCount64() - started), std::move(why)};
+bool InetRequest::Refuse(FailureCause why, std::wstring what) {
+  cause = why;
+  failure = std::move(what);
+  return false;
+}
+
+TransferFacts InetRequest::Facts() const { return Facts(cause, failure, win32Code); }
+
+TransferFacts InetRequest::Facts(FailureCause why, std::wstring what, DWORD code) const {
+  return {status, declared, received, static_cast<std::uint32_t>(::GetTickCount64() - started), std::move(what), why,
+          code, connected};
 }
 
 }  // namespace norq::win32

@@ -67,6 +67,7 @@ struct InetRequest {
   std::atomic<std::uint64_t> declared{0};
   std::atomic<std::uint32_t> status{0};
   std::atomic<bool> progressPending{false};
+  std::atomic<bool> connected{false};
   std::atomic<bool> stalled{false};  // the GUI thread ended a try that heard nothing
 
   // The support log's lines of the tries after the first, until the GUI thread takes them.
@@ -85,7 +86,9 @@ struct InetRequest {
 
   // The outcome, complete before `ended` is claimed or `done` is set.
   bool succeeded = false;
-  std::wstring failure;
+  FailureCause cause = FailureCause::None;
+  std::wstring failure;  // what failed, beside the cause (TransferFacts::failure)
+  DWORD win32Code = 0;
   std::wstring note;  // what support should know that is no failure; usually empty
   Headers headers;
   std::string text;
@@ -107,8 +110,12 @@ struct InetRequest {
   std::vector<std::wstring> TakeTries();
   // Records the failed call with GetLastError(); false, for `return r.Fail(...)`.
   bool Fail(const wchar_t* call);
-  // Read once the outcome is complete, or with a failure of the reader's own.
-  TransferFacts Facts(std::wstring why) const;
+  // Records a failure that is no failed call; false, like Fail.
+  bool Refuse(FailureCause why, std::wstring what);
+  // The outcome, read once it is complete.
+  TransferFacts Facts() const;
+  // The facts so far, with a failure of the reader's own.
+  TransferFacts Facts(FailureCause why, std::wstring what, DWORD code = 0) const;
 };
 
 }  // namespace norq::win32

@@ -29,6 +29,7 @@ static_assert(StateOf(INTERNET_STATUS_HANDLE_CREATED) == icNone && StateOf(INTER
 void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID, DWORD) {
   auto* r = reinterpret_cast<InetRequest*>(context);
   r->Touch();
+  if (status == INTERNET_STATUS_CONNECTED_TO_SERVER) r->connected = true;
   // Closing from the GUI thread also reports here; only the worker posts.
   if (::GetCurrentThreadId() != r->workerThread) return;
   if (!r->download || r->quiet || r->ended) return;
@@ -78,6 +79,30 @@ static_assert(kErrorNotSupported == ERROR_NOT_SUPPORTED && kErrorInvalidParamete
               kErrorInternetInvalidOption == ERROR_INTERNET_INVALID_OPTION &&
               kErrorInternetBadOptionLength == ERROR_INTERNET_BAD_OPTION_LENGTH &&
               kErrorInternetIncorrectHandleType == ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
+
+// The codes FailureCategory sorts a failed call's Win32 code by.
+static_assert(kErrorInternetTimeout == ERROR_INTERNET_TIMEOUT &&
+              kErrorInternetNameNotResolved == ERROR_INTERNET_NAME_NOT_RESOLVED &&
+              kErrorInternetCannotConnect == ERROR_INTERNET_CANNOT_CONNECT &&
+              kErrorInternetConnectionAborted == ERROR_INTERNET_CONNECTION_ABORTED &&
+              kErrorInternetConnectionReset == ERROR_INTERNET_CONNECTION_RESET &&
+              kErrorInternetServerUnreachable == ERROR_INTERNET_SERVER_UNREACHABLE &&
+              kErrorInternetProxyServerUnreachable == ERROR_INTERNET_PROXY_SERVER_UNREACHABLE);
+static_assert(kErrorInternetSecCertDateInvalid == ERROR_INTERNET_SEC_CERT_DATE_INVALID &&
+              kErrorInternetSecCertCnInvalid == ERROR_INTERNET_SEC_CERT_CN_INVALID &&
+              kErrorInternetClientAuthCertNeeded == ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED &&
+              kErrorInternetInvalidCa == ERROR_INTERNET_INVALID_CA &&
+              kErrorInternetClientAuthNotSetup == ERROR_INTERNET_CLIENT_AUTH_NOT_SETUP &&
+              kErrorInternetSecCertErrors == ERROR_INTERNET_SEC_CERT_ERRORS &&
+              kErrorInternetSecCertNoRev == ERROR_INTERNET_SEC_CERT_NO_REV &&
+              kErrorInternetSecCertRevFailed == ERROR_INTERNET_SEC_CERT_REV_FAILED &&
+              kErrorInternetSecurityChannelError == ERROR_INTERNET_SECURITY_CHANNEL_ERROR &&
+              kErrorInternetSecInvalidCert == ERROR_INTERNET_SEC_INVALID_CERT &&
+              kErrorInternetSecCertRevoked == ERROR_INTERNET_SEC_CERT_REVOKED);
+static_assert(kWsaNetUnreachable == WSAENETUNREACH && kWsaConnectionAborted == WSAECONNABORTED &&
+              kWsaConnectionReset == WSAECONNRESET && kWsaTimedOut == WSAETIMEDOUT &&
+              kWsaConnectionRefused == WSAECONNREFUSED && kWsaHostUnreachable == WSAEHOSTUNREACH &&
+              kWsaHostNotFound == WSAHOST_NOT_FOUND && kWsaTryAgain == WSATRY_AGAIN && kWsaNoData == WSANO_DATA);
 
 // The user's Windows logon goes to no server, whose name the network gave
 // (see ServerAuthUnsupported in platform/TransferRules.h); a proxy of the
@@ -151,7 +176,7 @@ TryEnd Ask(InetRequest& r, const URL_COMPONENTSW& parts, const std::wstring& hea
   }
   if (r.cancelled) return TryEnd::Final;
   if (parts.nScheme == INTERNET_SCHEME_HTTPS && !StillSecure(request)) {
-    r.failure = L"redirected from https to another scheme";
+    r.Refuse(FailureCause::Other, L"redirected from https to another scheme");
     return TryEnd::Final;
   }
   DWORD status = 0;
@@ -189,8 +214,11 @@ TryEnd TryBody(InetRequest& r, const URL_COMPONENTSW& parts, LandedBody& body, R
   switch (answer) {
     case TryAnswer::Final:
     case TryAnswer::FailedTry:
-      r.failure = L"HTTP status " + std::to_wstring(r.status);
-      if (r.status == 206) r.failure += L" with Content-Range \"" + contentRange + L"\", not the part asked for";
+      if (r.status == 206) {
+        r.Refuse(FailureCause::Other, L"HTTP status 206 with Content-Range \"" + contentRange + L"\", not the part asked for");
+      } else {
+        r.Refuse(FailureCause::Status, {});
+      }
       return answer == TryAnswer::Final ? TryEnd::Final : TryEnd::FailedTry;
     case TryAnswer::StartOver:
       if (!StartOver(r, body)) return TryEnd::Final;
@@ -212,13 +240,13 @@ bool Download(InetRequest& r, const URL_COMPONENTSW& parts) {
     if (retry > 0) {
       from = ResumeFrom(body.total, resume.validator, r.check.pinned.has_value());
       const DWORD pause = RetryPauseMs(retry, kRetryPauseMs);
-      r.NoteTry(RetryText(r.url, retry, from, resume.validator, pause, r.failure));
+      r.NoteTry(RetryText(r.url, retry, from, resume.validator, pause, FailureText(r.Facts())));
       r.CloseHandles();  // the broken connection goes; the next try makes its own
       if (!r.Pause(pause)) return false;
     }
     const TryEnd end = TryBody(r, parts, body, resume, from, retry);
     if (end == TryEnd::Done) return FinishLanding(r, body);
-    if (r.stalled.exchange(false)) r.failure = SilenceText();  // the watchdog ended the try
+    if (r.stalled.exchange(false)) r.Refuse(FailureCause::Silent, SilenceText());  // the watchdog ended the try
     if (end == TryEnd::Final || r.cancelled || !TryAgain(resume.begun, retry)) return false;
   }
 }
@@ -235,8 +263,7 @@ bool Transfer(InetRequest& r) {
     return r.Fail(L"InternetCrackUrlW");
   }
   if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
-    r.failure = L"not an http address";
-    return false;
+    return r.Refuse(FailureCause::Other, L"not an http address");
   }
   if (r.download) return Download(r, parts);
   // A pointer page is asked once: the other page is its second try.
@@ -244,10 +271,7 @@ bool Transfer(InetRequest& r) {
   if (Ask(r, parts, {}, request) != TryEnd::Done) return false;
   r.headers = ResponseHeaders(request);
   r.declared = static_cast<std::uint64_t>(ParseContentLength(FindHeader(r.headers, L"Content-Length")));
-  if (!StatusSucceeds(r.status)) {
-    r.failure = L"HTTP status " + std::to_wstring(r.status);
-    return false;
-  }
+  if (!StatusSucceeds(r.status)) return r.Refuse(FailureCause::Status, {});
   return ReadText(r, request);
 }
 
@@ -260,9 +284,10 @@ DWORD WINAPI Work(void* parameter) {
   try {
     ok = Transfer(r);
   } catch (...) {  // nothing may leave a thread; a failure is a failed request
-    r.failure = L"unexpected failure";
+    r.Refuse(FailureCause::Other, L"unexpected failure");
   }
   r.succeeded = ok;
+  if (!ok && r.cause == FailureCause::None) r.Refuse(FailureCause::Other, L"cancelled");
   // A failed body goes now, on this thread: nobody else will read it, and
   // deleting a large one must not hold up the window.
   if (!ok) r.landed.reset();

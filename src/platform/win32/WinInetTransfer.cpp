@@ -120,6 +120,7 @@ std::optional<std::string> WinInetTransfer::FetchBytes(const std::wstring& url, 
   const auto request = Block(url, cap + 1);
   if (!request) return std::nullopt;
   if (request->text.size() > cap) {
+    last_.cause = FailureCause::Refused;
     last_.failure = L"longer than " + std::to_wstring(cap) + L" bytes";
     return std::nullopt;
   }
@@ -136,14 +137,15 @@ std::shared_ptr<InetRequest> WinInetTransfer::Block(const std::wstring& url, std
     const DWORD wait = ::MsgWaitForMultipleObjectsEx(1, &done, kWatchdogPeriodMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (wait == WAIT_OBJECT_0) break;
     if (wait == WAIT_FAILED) {
-      last_ = request->Facts(L"MsgWaitForMultipleObjectsEx: Win32 code " + std::to_wstring(::GetLastError()));
+      const DWORD error = ::GetLastError();
+      last_ = request->Facts(FailureCause::Call, L"MsgWaitForMultipleObjectsEx", error);
       request->Cancel();
       return {};
     }
     MSG message;
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT) {
-        last_ = request->Facts(L"the program is ending");
+        last_ = request->Facts(FailureCause::Other, L"the program is ending");
         request->Cancel();
         ::PostQuitMessage(static_cast<int>(message.wParam));  // the caller's loop must still see it
         return {};
@@ -153,12 +155,12 @@ std::shared_ptr<InetRequest> WinInetTransfer::Block(const std::wstring& url, std
     }
     const Overdue overdue = CheckOverdue(::GetTickCount64(), request->started, request->lastActivity, kTimeoutMs, true);
     if (overdue != Overdue::No) {
-      last_ = request->Facts(OverdueText(overdue));
+      last_ = request->Facts(FailureCause::Silent, OverdueText(overdue));
       request->Cancel();
       return {};
     }
   }
-  last_ = request->Facts(request->failure);
+  last_ = request->Facts();
   NoteOnce(*request);
   if (!request->succeeded) return {};
   return request;
@@ -189,7 +191,7 @@ void WinInetTransfer::OnState(std::uint32_t generation, std::int16_t state) {
   if (state == icResponseCompleted || state == icError) {
     const std::shared_ptr<InetRequest> finished = std::move(current_);
     Abandon();
-    last_ = finished->Facts(finished->failure);
+    last_ = finished->Facts();
     NoteOnce(*finished);
     if (state == icResponseCompleted) {
       headers_ = std::move(finished->headers);
@@ -221,7 +223,7 @@ void WinInetTransfer::OnWatchdog() {
   }
   if (current_->ended.exchange(true)) return;  // the worker's own end is already queued
   TellTries(*current_);
-  last_ = current_->Facts(OverdueText(overdue));
+  last_ = current_->Facts(FailureCause::Silent, OverdueText(overdue));
   Abandon();
   if (StateChanged) StateChanged(icError);
 }
