@@ -190,8 +190,7 @@ class NginxSite:
         if I686_CHROOT:
             # Under the emulator 32-bit Wine can crash or hang at exit while pooled connections go.
             http += "keepalive_timeout 0;"
-        config = config.replace("http {", "http {
-    " + http.replace("@RUN@", str(self.run)), 1)
+        config = config.replace("http {", "http {\n    " + http.replace("@RUN@", str(self.run)), 1)
         self.config.write_text(edit(config))
         _start_nginx(self.run, self.config, "nginx")
 
