@@ -39,6 +39,7 @@ add_library(norq_win32 STATIC
   src/platform/win32/InetBody.cpp
   src/platform/win32/Landing.cpp
   src/platform/win32/WriteAll.cpp
+  src/platform/win32/BodySink.cpp
   src/platform/win32/SystemLibrary.cpp
   src/platform/win32/Cng.cpp
 )

@@ -1,11 +1,9 @@
 #include "platform/win32/InetBody.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "platform/TransferRules.h"
-#include "platform/win32/Cng.h"
-#include "platform/win32/WriteAll.h"
+#include "platform/win32/BodySink.h"
 
 namespace norq::win32 {
 
@@ -25,10 +23,9 @@ bool Land(InetRequest& r, HINTERNET request) {
   // A length beyond the signed size is refused before a byte is read.
   if (BeyondLimit(r.declared, limit)) return tooLong();
   // Hashed as it arrives: the body is checked before anyone sees it.
-  Sha256 hash;
-  if (r.check.pinned && !hash.Start()) return r.Fail(L"BCryptCreateHash");
+  BodySink body(file, r.check.pinned.has_value());
+  if (!body.Start()) return r.Fail(body.FailedCall());
   std::string head;
-  std::vector<std::uint8_t> buffer(ReadSizer::kLargest);
   std::uint64_t total = 0;
   ReadSizer sizer;
   for (;;) {
@@ -36,9 +33,11 @@ bool Land(InetRequest& r, HINTERNET request) {
     if (!WinInet().InternetQueryDataAvailable(request, &available, 0, 0)) return r.Fail(L"InternetQueryDataAvailable");
     if (r.cancelled) return false;
     const DWORD wanted = BoundedRead(sizer.Next(available), total, limit);
+    std::uint8_t* const buffer = body.Space();
+    if (!buffer) return r.Fail(body.FailedCall());
     const ULONGLONG before = ::GetTickCount64();
     DWORD got = 0;
-    if (!WinInet().InternetReadFile(request, buffer.data(), wanted, &got)) return r.Fail(L"InternetReadFile");
+    if (!WinInet().InternetReadFile(request, buffer, wanted, &got)) return r.Fail(L"InternetReadFile");
     if (r.cancelled) return false;
     sizer.After(wanted, got, ::GetTickCount64() - before);
     if (got == 0) break;
@@ -46,9 +45,8 @@ bool Land(InetRequest& r, HINTERNET request) {
       r.received = total + got;
       return tooLong();
     }
-    if (!WriteAll(file, buffer.data(), got)) return r.Fail(L"WriteFile (landed body)");
-    if (r.check.pinned && !hash.Add(buffer.data(), got)) return r.Fail(L"BCryptHashData");
-    if (head.size() < 2) head.append(reinterpret_cast<const char*>(buffer.data()), std::min<DWORD>(got, 2));
+    if (head.size() < 2) head.append(reinterpret_cast<const char*>(buffer), std::min<DWORD>(got, 2));
+    if (!body.Add(got)) return r.Fail(body.FailedCall());
     total += got;
     r.received = total;
     r.Touch();
@@ -61,7 +59,7 @@ bool Land(InetRequest& r, HINTERNET request) {
     return false;
   }
   Sha256Digest digest{};
-  if (r.check.pinned && !hash.Finish(digest)) return r.Fail(L"BCryptFinishHash");
+  if (!body.Finish(r.check.pinned ? &digest : nullptr)) return r.Fail(body.FailedCall());
   if (!BodyPasses(r.check, total, head, r.check.pinned ? &digest : nullptr)) {
     r.failure = L"body refused: empty, not a program, or not as the signed index lists it";
     return false;
