@@ -39,6 +39,7 @@ add_library(norq_win32 STATIC
   src/platform/win32/InetBody.cpp
   src/platform/win32/Landing.cpp
   src/platform/win32/WriteAll.cpp
+  src/platform/win32/BodySink.cpp
   src/platform/win32/SystemLibrary.cpp
   src/platform/win32/Cng.cpp
 )
@@ -132,9 +133,15 @@ add_custom_command(TARGET norq_installer POST_BUILD
 include(${CMAKE_SOURCE_DIR}/tests/probe/CMakeLists.txt)
 include(${CMAKE_SOURCE_DIR}/tests/fixtures/CMakeLists.txt)
 
-# scripts/bench.py's measure of WinINet alone under Wine.
-add_executable(norq_wininet_fetch tools/bench/wininet_fetch.cpp)
-target_link_libraries(norq_wininet_fetch PRIVATE wininet kernel32)
-if(NOT MSVC)
-  target_link_options(norq_wininet_fetch PRIVATE -municode -static -static-libgcc -static-libstdc++)
-endif()
+# scripts/bench.py's floors under Wine: WinINet alone, and the system's SHA-256
+# alone (the floor under a checked download).
+function(norq_add_bench_tool target source)
+  add_executable(${target} ${source})
+  target_link_libraries(${target} PRIVATE ${ARGN} kernel32)
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
+  if(NOT MSVC)
+    target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++)
+  endif()
+endfunction()
+norq_add_bench_tool(norq_wininet_fetch tools/bench/wininet_fetch.cpp wininet)
+norq_add_bench_tool(norq_cng_sha256 tools/bench/cng_sha256.cpp bcrypt)

@@ -1,19 +1,31 @@
 #!/usr/bin/env python3
 """How fast the installer fetches its setup program, measured against curl.
 
-On loopback, nginx serves a published tree with the sample configuration plus a
-log of each request's `$request_time`. The nine components are already present,
-so a run is: the pointer page, the setup program, its start, the end. For each
-size it prints, side by side (medians of --runs runs):
+On loopback, nginx serves a published tree, signed with the win64 build's test key,
+with the sample configuration plus a log of each request's `$request_time`. The nine
+components are already present, so a run is: the pointer page (and, for the keyed
+installer, the index and its signature), the setup program, its start, the end. For
+each size it prints (medians of --runs runs), first what the installer is measured
+against:
 
-    curl s        curl fetching the same file from the same nginx
-    WinINet s     WinINet alone under Wine reading it in 1 MB pieces (tools/bench): the floor
-                  under the installer's transfer on this system
-    +spool s      the same, writing each piece to a file as the installer's spool does
-    transfer s    the installer's request of it, as nginx timed it ($request_time)
-    run s         the installer from its start to its exit
-    VmHWM MB      the installer process's peak resident memory (/proc/PID/status)
-    answer ms     the longest the window took to answer another program's message
+    curl s          curl fetching the same file from the same nginx
+    curl|sha256 s   curl piped into sha256sum: the floor for a checked download
+    WinINet s       WinINet alone under Wine reading it in 1 MB pieces (tools/bench): the floor
+                    under the installer's transfer on this system
+    +spool s        the same, writing each piece to a file as the installer's spool does
+    CNG s           Wine's SHA-256 (CNG) alone over as many bytes from memory (tools/bench)
+
+then for each installer, the build without a key and the keyed build (`--before DIR`
+adds another win64 build folder's two installers, measured in the same runs):
+
+    transfer s      the installer's request of it, as nginx timed it ($request_time)
+    x floor         its throughput over curl's (without a key) or curl|sha256sum's (keyed)
+    run s           the installer from its start to its exit
+    extra s         run s - the first size's run s - transfer s: what the body's size costs
+                    besides its transfer
+    VmHWM MB        the installer process's peak resident memory (/proc/PID/status)
+    answer ms       the longest the window took to answer another program's message
+    load            the 1-minute load average before each run (median)
 
 Run through scripts/bench.sh (it builds first and runs this in a network namespace
 of its own). The large files live in a temporary folder that is removed at the end.
@@ -34,8 +46,9 @@ from pathlib import Path
 REPO = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(REPO / "tests" / "e2e"))
 
-from harness import (BUILD, COMPONENTS, PRIMARY_PORT, SECONDARY_PORT, SERVER_PATHS, Display, Machine,  # noqa: E402
-                     WinePrefix, gbk, on_z)
+from fixtures import INDEX_PATH, SIGNATURE_PATH  # noqa: E402
+from harness import (BUILD, COMPONENTS, INSTALLER_EXE, KEYED_EXE, PRIMARY_PORT, SECONDARY_PORT, SERVER_PATHS,  # noqa: E402
+                     TEST_KEY, Display, Machine, WinePrefix, gbk, on_z)
 from servers import NginxSite, publish  # noqa: E402
 
 SETUP_URL_PATH = SERVER_PATHS["norq_setup.exe"]
@@ -79,6 +92,35 @@ def curl_seconds(url: str) -> float:
     return float(out)
 
 
+def curl_sha256_seconds(url: str) -> float:
+    started = time.monotonic()
+    curl = subprocess.Popen(["curl", "-sS", url], stdout=subprocess.PIPE)
+    subprocess.run(["sha256sum"], stdin=curl.stdout, capture_output=True, check=True)
+    curl.stdout.close()
+    if curl.wait() != 0:
+        raise SystemExit(f"curl {url} failed")
+    return time.monotonic() - started
+
+
+def load() -> float:
+    return float(Path("/proc/loadavg").read_text().split()[0])
+
+
+def cng_seconds(prefix: WinePrefix, size_mb: int) -> float:
+    out = prefix.root / "cng.json"
+    out.unlink(missing_ok=True)
+    if prefix.run([str(BUILD / "norq_cng_sha256.exe"), str(size_mb), on_z(out)], "cng", 300) != 0:
+        raise SystemExit(f"norq_cng_sha256 failed, see {prefix.logs / 'cng.log'}")
+    return json.loads(out.read_text())["seconds"]
+
+
+def sign(tree: Path, key: Path) -> None:
+    """The tree's index signed with `key`: each keyed installer trusts its own build's key."""
+    index = tree / INDEX_PATH[1:]
+    subprocess.run(["openssl", "dgst", "-sha256", "-sign", str(key), "-out", str(tree / SIGNATURE_PATH[1:]),
+                    str(index)], check=True)
+
+
 def wininet_seconds(prefix: WinePrefix, url: str, spool: bool = False) -> float:
     out = prefix.root / "fetch.json"
     out.unlink(missing_ok=True)
@@ -101,8 +143,8 @@ def peak_memory(pid: int, stop: threading.Event, peak: list[int]) -> None:
         time.sleep(0.02)
 
 
-def one_run(machine: Machine, site: TimedNginx) -> dict:
-    exe = machine.place(gbk("测速版\r\n"))
+def one_run(machine: Machine, site: TimedNginx, installer: Path) -> dict:
+    exe = machine.place(gbk("测速版\r\n"), exe=installer)
     watch = machine.prefix.watch_answers(600)
     started = time.monotonic()
     app = machine.start(exe, "REFRESH")
@@ -120,11 +162,29 @@ def one_run(machine: Machine, site: TimedNginx) -> dict:
             "answer": answers["longest_ms"] if answers.get("found") else float("nan")}
 
 
+def installers(before: Path | None) -> list[tuple[str, Path, Path]]:
+    """(label, exe, the key its index must be signed with)."""
+    builds = [("", BUILD, TEST_KEY)]
+    if before:
+        builds.append(("before ", before, before / "test-key" / "private.pem"))
+    chosen = []
+    for label, build, key in builds:
+        chosen.append((label + "without key", build / INSTALLER_EXE.name, key))
+        chosen.append((label + "keyed", build / KEYED_EXE.name, key))
+    for _, exe, key in chosen:
+        if not exe.exists() or not key.exists():
+            raise SystemExit(f"{exe} or {key} is missing: build that folder's win64 preset first")
+    return chosen
+
+
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--sizes-mb", default="1,500", help="setup program sizes in MB (default 1,500)")
+    parser.add_argument("--sizes-mb", default="1,500",
+                        help="setup program sizes in MB (default 1,500; 2000 for 2 GB needs about 7 GB free in /tmp)")
     parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--before", type=Path, help="another win64 build folder whose installers to measure alongside")
     args = parser.parse_args()
+    chosen = installers(args.before.resolve() if args.before else None)
     root = Path(tempfile.mkdtemp(prefix="norq-bench-"))
     display = Display(root).start()
     prefix = WinePrefix(root / "wine", display)
@@ -143,40 +203,57 @@ def main() -> None:
             try:
                 url = f"http://127.0.0.1:{NGINX_PORTS[2]}{SETUP_URL_PATH}"
                 curl_seconds(url)  # the file into the page cache, as the installer's runs will find it
-                curls, wininets, spools, runs, served = [], [], [], [], []
+                floors: dict[str, list[float]] = {k: [] for k in ("curl", "curl|sha256", "WinINet", "+spool", "CNG")}
+                runs: dict[str, list[dict]] = {label: [] for label, _, _ in chosen}
+                loads: list[float] = []
                 for _ in range(args.runs):
-                    curls.append(curl_seconds(url))
-                    wininets.append(wininet_seconds(prefix, url))
-                    spools.append(wininet_seconds(prefix, url, spool=True))
-                    served.append(site.request_times()[-3:])  # nginx's view of the three
-                    machine = Machine(prefix, work / f"run{len(runs)}")
-                    for name in COMPONENTS:
-                        machine.prefix.component_path(name).write_bytes(b"MZ present")
-                    runs.append(one_run(machine, site))
-                    machine.finish()
+                    loads.append(load())
+                    floors["curl"].append(curl_seconds(url))
+                    floors["curl|sha256"].append(curl_sha256_seconds(url))
+                    floors["WinINet"].append(wininet_seconds(prefix, url))
+                    floors["+spool"].append(wininet_seconds(prefix, url, spool=True))
+                    floors["CNG"].append(cng_seconds(prefix, size_mb))
+                    for label, exe, key in chosen:
+                        sign(work / "tree", key)
+                        loads.append(load())
+                        machine = Machine(prefix, work / f"run{len(loads)}")
+                        for name in COMPONENTS:
+                            machine.prefix.component_path(name).write_bytes(b"MZ present")
+                        runs[label].append(one_run(machine, site, exe) | {"load": loads[-1]})
+                        machine.finish()
             finally:
                 site.stop()
                 shutil.rmtree(work, ignore_errors=True)
-            med = {key: statistics.median(r[key] for r in runs) for key in runs[0]}
-            rows.append((size_mb, statistics.median(curls), statistics.median(wininets), statistics.median(spools), med))
-            print(f"{size_mb} MB: curl {curls}, WinINet {wininets}, +spool {spools}, runs {runs}, "
-                  f"nginx's times of curl, WinINet, +spool: {served}", flush=True)
+            floor = {key: statistics.median(values) for key, values in floors.items()}
+            med = {label: {key: statistics.median(r[key] for r in rs) for key in rs[0]} for label, rs in runs.items()}
+            rows.append((size_mb, floor, statistics.median(loads), med))
+            print(f"{size_mb} MB: {floors}, runs {runs}", flush=True)
     finally:
         prefix.kill_all()
         display.stop()
         shutil.rmtree(root, ignore_errors=True)
 
-    print(f"\nmedians of {args.runs} runs; MB/s = size / time")
-    print(f"{'size':>7} | {'curl s':>7} | {'curl MB/s':>9} | {'WinINet s':>9} | {'WinINet MB/s':>12} | "
-          f"{'+spool s':>8} | {'transfer s':>10} | {'transfer MB/s':>13} | {'run s':>6} | {'VmHWM MB':>8} | "
-          f"{'answer ms':>9}")
     def rate(size_mb: int, seconds: float) -> str:  # nginx times to the millisecond
         return f"{size_mb / seconds:.0f}" if seconds > 0 else "-"
-    for size_mb, curl, wininet, spool, med in rows:
-        print(f"{size_mb:>4} MB | {curl:>7.3f} | {rate(size_mb, curl):>9} | {wininet:>9.3f} | "
-              f"{rate(size_mb, wininet):>12} | {spool:>8.3f} | {med['transfer']:>10.3f} | "
-              f"{rate(size_mb, med['transfer']):>13} | {med['run']:>6.2f} | {med['hwm']:>8.1f} | "
-              f"{med['answer']:>9.0f}")
+
+    print(f"\nmedians of {args.runs} runs; MB/s = size / time")
+    print(f"{'size':>7} | {'load':>5} | {'curl s':>7} | {'curl MB/s':>9} | {'curl|sha256 s':>13} | {'WinINet s':>9} | "
+          f"{'+spool s':>8} | {'CNG s':>6} | {'CNG MB/s':>8}")
+    for size_mb, floor, load_median, _ in rows:
+        print(f"{size_mb:>4} MB | {load_median:>5.1f} | {floor['curl']:>7.3f} | {rate(size_mb, floor['curl']):>9} | "
+              f"{floor['curl|sha256']:>13.3f} | {floor['WinINet']:>9.3f} | {floor['+spool']:>8.3f} | "
+              f"{floor['CNG']:>6.3f} | {rate(size_mb, floor['CNG']):>8}")
+    print(f"\n{'size':>7} | {'installer':<19} | {'load':>5} | {'transfer s':>10} | {'MB/s':>5} | {'x floor':>7} | "
+          f"{'run s':>6} | {'extra s':>7} | {'VmHWM MB':>8} | {'answer ms':>9}")
+    smallest = rows[0][3] if rows else {}  # "extra s" is measured from the first size
+    for size_mb, floor, _, med in rows:
+        for label, m in med.items():
+            reference = floor["curl|sha256"] if label.endswith("keyed") else floor["curl"]
+            ratio = f"{reference / m['transfer']:.2f}" if m["transfer"] > 0 else "-"
+            extra = f"{m['run'] - smallest[label]['run'] - m['transfer']:.2f}" if size_mb > rows[0][0] else "-"
+            print(f"{size_mb:>4} MB | {label:<19} | {m['load']:>5.1f} | {m['transfer']:>10.3f} | "
+                  f"{rate(size_mb, m['transfer']):>5} | {ratio:>7} | {m['run']:>6.2f} | {extra:>7} | "
+                  f"{m['hwm']:>8.1f} | {m['answer']:>9.0f}")
 
 
 if __name__ == "__main__":

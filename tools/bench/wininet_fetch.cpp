@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "tools/bench/Timing.h"
+
 namespace {
 
 struct InternetHandle {
@@ -26,13 +28,6 @@ struct InternetHandle {
 int Failed(const char* call) {
   std::fprintf(stderr, "%s failed, error %lu\n", call, ::GetLastError());
   return 1;
-}
-
-double Seconds() {
-  LARGE_INTEGER count, frequency;
-  ::QueryPerformanceCounter(&count);
-  ::QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 }  // namespace
@@ -48,7 +43,7 @@ int wmain(int argc, wchar_t** argv) {
                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (spool == INVALID_HANDLE_VALUE) return Failed("CreateFileW");
   }
-  const double started = Seconds();
+  const double started = norq::bench::Seconds();
   InternetHandle session{::InternetOpenW(L"norq_bench", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)};
   if (!session.handle) return Failed("InternetOpenW");
   InternetHandle request{::InternetOpenUrlW(session.handle, argv[1], nullptr, 0,
@@ -68,11 +63,8 @@ int wmain(int argc, wchar_t** argv) {
     }
     total += got;
   }
-  const double took = Seconds() - started;
+  const double took = norq::bench::Seconds() - started;
   if (spool != INVALID_HANDLE_VALUE) ::CloseHandle(spool);
-  FILE* out = ::_wfopen(argv[2], L"w");
-  if (!out) return Failed("_wfopen");
-  std::fprintf(out, "{\"bytes\": %llu, \"seconds\": %.4f}\n", total, took);
-  std::fclose(out);
+  if (!norq::bench::WriteResult(argv[2], total, took)) return Failed("_wfopen");
   return 0;
 }

@@ -1,12 +1,10 @@
 #include "platform/win32/InetBody.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "platform/FailureCategory.h"
 #include "platform/Http.h"
 #include "platform/TransferRules.h"
-#include "platform/win32/WriteAll.h"
 
 namespace norq::win32 {
 
@@ -35,19 +33,16 @@ const wchar_t* VerdictText(BodyVerdict verdict) {
 
 }  // namespace
 
+LandedBody::LandedBody(HANDLE file, bool hashed) : sink(file, hashed) {}
+
 bool StartOver(InetRequest& r, LandedBody& body) {
-  LARGE_INTEGER start{};
-  if (!::SetFilePointerEx(r.landed.get(), start, nullptr, FILE_BEGIN) || !::SetEndOfFile(r.landed.get())) {
-    return r.Fail(L"SetEndOfFile (landed body)");
-  }
-  if (r.check.pinned && !body.hash.Start()) return r.Fail(L"BCryptCreateHash");
+  if (!body.sink.Restart()) return r.Fail(body.sink.FailedCall());
   body.head.clear();
   body.total = 0;
   return true;
 }
 
 TryEnd Land(InetRequest& r, HINTERNET request, LandedBody& body) {
-  const HANDLE file = r.landed.get();
   const std::uint64_t limit = r.check.pinned ? r.check.pinned->size : kNoBodyLimit;
   std::string& head = body.head;
   const auto tooLong = [&r, &head, limit] {
@@ -65,29 +60,29 @@ TryEnd Land(InetRequest& r, HINTERNET request, LandedBody& body) {
   // A length beyond the signed size is refused before a byte is read.
   if (BeyondLimit(r.declared, limit)) return tooLong();
   std::uint64_t& total = body.total;
-  std::vector<std::uint8_t> buffer(ReadSizer::kLargest);
   ReadSizer sizer;
   for (;;) {
     DWORD available = 0;
     if (!WinInet().InternetQueryDataAvailable(request, &available, 0, 0)) return broken(L"InternetQueryDataAvailable");
     if (r.cancelled) return TryEnd::Final;
     const DWORD wanted = BoundedRead(sizer.Next(available), total, limit);
+    std::uint8_t* const buffer = body.sink.Space();
+    if (!buffer) return final(body.sink.FailedCall());
     const ULONGLONG before = ::GetTickCount64();
     DWORD got = 0;
-    if (!WinInet().InternetReadFile(request, buffer.data(), wanted, &got)) return broken(L"InternetReadFile");
+    if (!WinInet().InternetReadFile(request, buffer, wanted, &got)) return broken(L"InternetReadFile");
     if (r.cancelled) return TryEnd::Final;
     sizer.After(wanted, got, ::GetTickCount64() - before);
     if (got == 0) break;
     if (head.size() < kHeadBytes) {
-      head.append(reinterpret_cast<const char*>(buffer.data()), std::min<std::size_t>(got, kHeadBytes - head.size()));
+      head.append(reinterpret_cast<const char*>(buffer), std::min<std::size_t>(got, kHeadBytes - head.size()));
     }
     if (BeyondLimit(total + got, limit)) {
       r.received = total + got;
       return tooLong();
     }
-    if (!WriteAll(file, buffer.data(), got)) return final(L"WriteFile (landed body)");
-    // Hashed as it arrives: the body is checked before anyone sees it.
-    if (r.check.pinned && !body.hash.Add(buffer.data(), got)) return final(L"BCryptHashData");
+    // Written, and hashed beside on a thread of its own: the body is checked before anyone sees it.
+    if (!body.sink.Add(got)) return final(body.sink.FailedCall());
     total += got;
     r.received = total;
     r.Touch();
@@ -106,7 +101,7 @@ TryEnd Land(InetRequest& r, HINTERNET request, LandedBody& body) {
 bool FinishLanding(InetRequest& r, LandedBody& body) {
   const HANDLE file = r.landed.get();
   Sha256Digest digest{};
-  if (r.check.pinned && !body.hash.Finish(digest)) return r.Fail(L"BCryptFinishHash");
+  if (!body.sink.Finish(r.check.pinned ? &digest : nullptr)) return r.Fail(body.sink.FailedCall());
   const BodyVerdict verdict = JudgeBody(r.check, body.total, body.head, r.check.pinned ? &digest : nullptr);
   if (verdict != BodyVerdict::Passes) return RefuseBody(r, body.head, VerdictText(verdict));
   // On the disk before it may become the target; here, where a long sync

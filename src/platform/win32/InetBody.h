@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/win32/Cng.h"
+#include "platform/win32/BodySink.h"
 #include "platform/win32/InetRequest.h"
 
 namespace norq::win32 {
@@ -16,7 +16,8 @@ enum class TryEnd { Done, FailedTry, Final };
 // A body that may arrive over several tries: what the landed file holds so
 // far, hashed over all of it.
 struct LandedBody {
-  Sha256 hash;
+  LandedBody(HANDLE file, bool hashed);
+  BodySink sink;
   std::string head;  // its first bytes, enough to tell a program from a web page
   std::uint64_t total = 0;
 };

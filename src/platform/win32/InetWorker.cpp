@@ -233,7 +233,7 @@ TryEnd TryBody(InetRequest& r, const URL_COMPONENTSW& parts, LandedBody& body, R
 
 // A download's body, tried again from where it broke off while tries remain.
 bool Download(InetRequest& r, const URL_COMPONENTSW& parts) {
-  LandedBody body;  // its hash starts with the answer that starts the body
+  LandedBody body(r.landed.get(), r.check.pinned.has_value());  // its hash starts with the answer that starts the body
   Resume resume;
   for (int retry = 0;; ++retry) {
     std::uint64_t from = 0;
