@@ -35,6 +35,7 @@ add_library(norq_win32 STATIC
   src/platform/win32/WinInetTransfer.cpp
   src/platform/win32/TransferWindow.cpp
   src/platform/win32/InetRequest.cpp
+  src/platform/win32/InetConnection.cpp
   src/platform/win32/InetWorker.cpp
   src/platform/win32/InetBody.cpp
   src/platform/win32/Landing.cpp
