@@ -38,16 +38,6 @@ std::string Lines(const std::vector<std::string>& problems) {
 
 }  // namespace
 
-TEST(ServedReply, ContentRangeIsReadStrictly) {
-  EXPECT_EQ(ParseContentRange("bytes 5-9/10"), (ContentRange{5, 9, 10}));
-  EXPECT_EQ(ParseContentRange("bytes 0-0/1"), (ContentRange{0, 0, 1}));
-  for (const char* value : {"bytes 5-9/*", "bytes */10", "bytes 9-5/10", "bytes 5-10/10", "bytes=5-9/10",
-                            "bytes 5-/10", "bytes -5-9/10", "bytes 5-9/1x", "items 5-9/10", "bytes 5-9",
-                            "bytes 5-99999999999999999999/10", ""}) {
-    EXPECT_EQ(ParseContentRange(value), std::nullopt) << value;
-  }
-}
-
 TEST(ServedReply, OnlyTheLastAnswersHeadersCount) {
   ServedReply reply;
   for (const char* line : {"HTTP/1.1 302 Found\r\n", "content-encoding: gzip\r\n", "Location: /b\r\n", "\r\n",

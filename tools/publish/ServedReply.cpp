@@ -1,6 +1,7 @@
 #include "tools/publish/ServedReply.h"
 
 #include "core/Text.h"
+#include "platform/ResumeRules.h"
 
 namespace norq::publish {
 
@@ -33,6 +34,12 @@ std::optional<std::uint64_t> Decimal(std::string_view text) {
   return value;
 }
 
+// Read as the installer reads a resumed download's Content-Range.
+bool RangeIsTheRest(const std::string& contentRange, std::uint64_t from, std::uint64_t size) {
+  const auto range = ParseContentRange(Widen(contentRange));
+  return range && range->first == from && range->last + 1 == size && range->complete == size;
+}
+
 bool IsPlainHttp(std::string_view address) { return SameLetters(address.substr(0, 7), "http://"); }
 bool IsHttps(std::string_view address) { return SameLetters(address.substr(0, 8), "https://"); }
 
@@ -56,18 +63,6 @@ void TakeHeaderLine(ServedReply& reply, std::string_view line) {
   if (SameLetters(name, "Content-Encoding")) reply.contentEncoding = value;
   else if (SameLetters(name, "Content-Length")) reply.contentLength = value;
   else if (SameLetters(name, "Content-Range")) reply.contentRange = value;
-}
-
-std::optional<ContentRange> ParseContentRange(std::string_view value) {
-  if (!value.starts_with("bytes ")) return std::nullopt;
-  value.remove_prefix(6);
-  const auto dash = value.find('-'), slash = value.find('/');
-  if (dash == std::string_view::npos || slash == std::string_view::npos || slash < dash) return std::nullopt;
-  const auto first = Decimal(value.substr(0, dash));
-  const auto last = Decimal(value.substr(dash + 1, slash - dash - 1));
-  const auto complete = Decimal(value.substr(slash + 1));
-  if (!first || !last || !complete || *first > *last || *last >= *complete) return std::nullopt;
-  return ContentRange{*first, *last, *complete};
 }
 
 std::vector<std::string> ReplyProblems(const std::string& path, const ServedReply& reply,
@@ -115,10 +110,9 @@ std::vector<std::string> RangeProblems(const std::string& path, const ServedRepl
             ", not 206 (a download that breaks must then start again from byte 0)"};
   }
   std::vector<std::string> problems;
-  const ContentRange wanted{from, size - 1, size};
   if (!reply.contentRange) {
     problems.push_back(path + ": " + asked + "was answered with 206 but no Content-Range");
-  } else if (ParseContentRange(*reply.contentRange) != wanted) {
+  } else if (!RangeIsTheRest(*reply.contentRange, from, size)) {
     problems.push_back(path + ": " + asked + "was answered with Content-Range \"" + *reply.contentRange +
                        "\", not \"bytes " + std::to_string(from) + "-" + std::to_string(size - 1) + "/" +
                        std::to_string(size) + "\"");

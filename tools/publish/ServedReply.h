@@ -23,14 +23,6 @@ struct ServedReply {
 // answer (a redirect's, or an interim one), so only the last answer's headers remain.
 void TakeHeaderLine(ServedReply& reply, std::string_view line);
 
-// "bytes FIRST-LAST/COMPLETE" of a 206, strictly: a Content-Range that does not
-// read this way cannot be trusted to say where its bytes belong.
-struct ContentRange {
-  std::uint64_t first = 0, last = 0, complete = 0;
-  friend bool operator==(const ContentRange&, const ContentRange&) = default;
-};
-std::optional<ContentRange> ParseContentRange(std::string_view value);
-
 // Everything about a whole-file answer that the installer would refuse or
 // that damages its download, one line each: no answer, a status other than
 // 200, a redirect from https to plain http, a Content-Encoding, a missing or
