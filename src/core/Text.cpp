@@ -109,4 +109,14 @@ std::string Utf8Of(std::wstring_view text) {
   return bytes;
 }
 
+std::optional<std::uint64_t> DecimalDigits(std::string_view text, std::size_t maxDigits) {
+  if (text.empty() || text.size() > maxDigits || text.size() > 19) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return value;
+}
+
 }  // namespace norq

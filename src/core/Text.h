@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,6 +40,10 @@ std::wstring Widen(std::string_view ascii);
 // compared this way (header names, schemes, file name endings) are ASCII, so
 // no other character can pass for one of their letters.
 constexpr wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+// A number written in 1 to `maxDigits` decimal digits and nothing else; at
+// most 19 digits, so that it cannot overflow.
+std::optional<std::uint64_t> DecimalDigits(std::string_view text, std::size_t maxDigits);
 
 // UTF-8 of wide text, whether its wchar_t holds UTF-16 (Windows) or code
 // points; a surrogate without its partner becomes U+FFFD.

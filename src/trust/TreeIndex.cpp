@@ -1,5 +1,6 @@
 #include "trust/TreeIndex.h"
 
+#include "core/Text.h"
 #include "trust/UtcTime.h"
 
 namespace norq {
@@ -28,13 +29,8 @@ std::optional<Sha256Digest> ParseDigest(std::string_view text) {
 
 // A decimal of 1 to `maxDigits` digits without a leading zero (so never 0).
 std::optional<std::uint64_t> ParseDecimal(std::string_view text, std::size_t maxDigits) {
-  if (text.empty() || text.size() > maxDigits || text[0] == '0') return std::nullopt;
-  std::uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  return value;
+  if (text.starts_with('0')) return std::nullopt;
+  return DecimalDigits(text, maxDigits);
 }
 
 std::optional<std::uint64_t> ParseSize(std::string_view text) {

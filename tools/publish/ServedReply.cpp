@@ -23,16 +23,7 @@ std::string_view Trimmed(std::string_view text) {
   return text;
 }
 
-// Decimal digits only, and few enough that they cannot overflow.
-std::optional<std::uint64_t> Decimal(std::string_view text) {
-  if (text.empty() || text.size() > 19) return std::nullopt;
-  std::uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  return value;
-}
+std::optional<std::uint64_t> Decimal(std::string_view text) { return DecimalDigits(text, 19); }
 
 // Read as the installer reads a resumed download's Content-Range.
 bool RangeIsTheRest(const std::string& contentRange, std::uint64_t from, std::uint64_t size) {

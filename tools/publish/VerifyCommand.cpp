@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string>
 
+#include "core/Text.h"
 #include "tools/publish/OpensslVerify.h"
 #include "tools/publish/VerifyServer.h"
 #include "trust/Signature.h"
@@ -26,13 +27,9 @@ bool IsP256PublicKey(const std::string& file) {
 }
 
 bool Serial(const std::string& text, std::uint64_t& serial) {
-  if (text.empty() || text.size() > 18 || text[0] == '0') return false;
-  serial = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    serial = serial * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  return true;
+  const auto value = text.starts_with('0') ? std::nullopt : DecimalDigits(text, 18);
+  if (value) serial = *value;
+  return value.has_value();
 }
 
 int Usage(const char* why) {

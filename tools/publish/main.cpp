@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/Text.h"
 #include "install/Manifest.h"
 #include "tools/publish/Publish.h"
 #include "tools/publish/VerifyCommand.h"
@@ -106,15 +107,7 @@ void PrintList() {
 }
 
 // A plain decimal number, nothing else.
-std::optional<std::uint64_t> Number(const std::string& text) {
-  if (text.empty() || text.size() > 18) return std::nullopt;
-  std::uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  return value;
-}
+std::optional<std::uint64_t> Number(const std::string& text) { return norq::DecimalDigits(text, 18); }
 
 }  // namespace
 
